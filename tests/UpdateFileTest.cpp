@@ -1,0 +1,423 @@
+#include "support/TemporaryFolder.h"
+#include "support/UpdateFileBuilder.h"
+#include "ui/MainComponent.h"
+#include "update/Protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <unistd.h>
+
+using qvxtest::TemporaryFolder;
+using qvxtest::UpdateFileBuilder;
+
+namespace
+{
+
+struct UpdateFileTest : testing::Test
+{
+    UpdateFileTest() { component.m_updateFolderForTests = folder.get(); }
+
+    void expectTableUntouched()
+    {
+        for (const auto& image : component.m_updImage)
+        {
+            EXPECT_EQ (image.m_file, juce::File());
+            EXPECT_EQ (image.m_size, 0);
+            EXPECT_EQ (image.m_fileOffset, 0);
+            EXPECT_EQ (image.m_address, 0);
+            EXPECT_EQ (image.m_target, 0);
+        }
+    }
+
+    /** The names in the order the folder lists them, as the search sees them. */
+    juce::StringArray listedNames() const
+    {
+        juce::StringArray names;
+        for (const auto& entry :
+             juce::RangedDirectoryIterator (folder.get(), false, "*", juce::File::findFiles))
+            names.add (entry.getFile().getFileName());
+        return names;
+    }
+
+    TemporaryFolder folder;
+    MainComponent component;
+};
+
+}  // namespace
+
+TEST (CalcCRC, MatchesTheXmodemCheckValues)
+{
+    struct Case
+    {
+        const char* input;
+        long count;
+        uint16_t crc;
+    };
+
+    const Case cases[] = {
+        { "123456789", 9, 0x31C3 },
+        { "abc", 3, 0x9DD6 },
+        { "", 0, 0x0000 },
+        { "abc", -1, 0x0000 },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (MainComponent::CalcCRC (reinterpret_cast<const unsigned char*> (c.input), c.count), c.crc)
+            << c.input << " / " << c.count;
+}
+
+TEST (CheckSysVer, AcceptsOnlyDigitPointDigitDigit)
+{
+    struct Case
+    {
+        juce::String text;
+        bool valid;
+    };
+
+    const Case cases[] = {
+        { "1.02", true },
+        { "0.00", true },
+        { "9.99x", true },  // what follows the fourth character is not looked at
+        { "1.0A", false },
+        { "10.0", false },
+        { "1,02", false },
+        { " 1.0", false },
+        { "1.0", false },
+        { "", false },
+        { juce::String (juce::CharPointer_UTF8 ("\xd9\xa1.\xd9\xa0\xd9\xa2")),
+          false },  // Arabic-Indic digits
+    };
+
+    for (auto c : cases)
+        EXPECT_EQ (MainComponent::CheckSysVer (c.text), c.valid) << c.text;
+}
+
+TEST (MainComponentUpdateMembers, StartOnTheLanguageScreenWithNothingKnown)
+{
+    MainComponent component;
+    EXPECT_EQ (component.m_state.load(), STATE_INIT);
+    EXPECT_EQ (component.m_fileReady, 0);
+    EXPECT_EQ (component.m_progress.load(), 0.0);
+    EXPECT_EQ (component.m_totalDataSize, 0);
+    EXPECT_TRUE (component.m_fileSysVer.isEmpty());
+    EXPECT_TRUE (component.m_deviceSysVer.isEmpty());
+    EXPECT_FALSE (component.m_mainImageStarted.load());
+    EXPECT_FALSE (component.m_startPressed);
+    EXPECT_EQ (component.m_finished.load(), 0);
+
+    for (const auto& image : component.m_updImage)
+    {
+        EXPECT_EQ (image.m_file, juce::File());
+        EXPECT_EQ (image.m_size | image.m_fileOffset | image.m_address, 0);
+        EXPECT_EQ (image.m_status, 0);
+        EXPECT_EQ (image.m_target, 0);
+    }
+}
+
+TEST_F (UpdateFileTest, AGoodFileFillsTheImageTableAndLeavesTheStateAlone)
+{
+    const auto file = UpdateFileBuilder()
+                          .firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 })
+                          .systemVersion ("1.05")
+                          .writeTo (folder.get());
+
+    component.CheckUpdFile();
+
+    EXPECT_EQ (component.m_state.load(), STATE_INIT);
+    EXPECT_EQ (component.m_fileReady, 8);
+    EXPECT_EQ (component.m_fileVer, 0x20190531u);
+    EXPECT_EQ (component.m_fileSysVer, "1.05");
+
+    struct Expected
+    {
+        uint8_t target;
+        int64_t offset, size, address;
+    };
+
+    const Expected expected[] = {
+        { TARGET_MAIN, 0x000000, 0x090000, 0x000000 },
+        { TARGET_SUB, 0x090000, 0x13E000, 0x090000 },
+        { TARGET_SYS, 0x1D0000, 0x010000, 0x1D0000 },
+    };
+
+    for (int kind = 0; kind < UPD_KIND_NUM; ++kind)
+    {
+        const auto& image = component.m_updImage[kind];
+        EXPECT_EQ (image.m_file, file);
+        EXPECT_EQ (image.m_target, expected[kind].target);
+        EXPECT_EQ (image.m_fileOffset, expected[kind].offset);
+        EXPECT_EQ (image.m_size, expected[kind].size);
+        EXPECT_EQ (image.m_address, expected[kind].address);
+        EXPECT_EQ (image.m_status, IMAGE_LOADED);
+    }
+}
+
+TEST_F (UpdateFileTest, EachCheckGivesItsErrorAndLeavesTheRestOfTheTable)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void (UpdateFileBuilder&)> build;
+        int32_t expectedState;
+    };
+
+    const Case cases[] = {
+        { "one byte short", [] (UpdateFileBuilder& b) { b.size (2097151); }, ERR_FILE_SIZE },
+        { "one byte long", [] (UpdateFileBuilder& b) { b.size (2097153); }, ERR_FILE_SIZE },
+        { "version at its bounds",
+          [] (UpdateFileBuilder& b) {
+              b.firmwareVersion ({ 0x20, 0x50, 0x12, 0x31 });
+          },
+          STATE_INIT },
+        { "version all zero",
+          [] (UpdateFileBuilder& b) {
+              b.firmwareVersion ({ 0, 0, 0, 0 });
+          },
+          STATE_INIT },
+        { "version not BCD",
+          [] (UpdateFileBuilder& b) {
+              b.firmwareVersion ({ 0x19, 0x1A, 0x0F, 0x00 });
+          },
+          STATE_INIT },
+        { "year over",
+          [] (UpdateFileBuilder& b) {
+              b.firmwareVersion ({ 0x21, 0, 0, 0 });
+          },
+          ERR_FILE_VERSION },
+        { "second byte over",
+          [] (UpdateFileBuilder& b) {
+              b.firmwareVersion ({ 0x20, 0x51, 0x01, 0x01 });
+          },
+          ERR_FILE_VERSION },
+        { "month over",
+          [] (UpdateFileBuilder& b) {
+              b.firmwareVersion ({ 0x20, 0x00, 0x13, 0x00 });
+          },
+          ERR_FILE_VERSION },
+        { "day over",
+          [] (UpdateFileBuilder& b) {
+              b.firmwareVersion ({ 0x20, 0x00, 0x00, 0x32 });
+          },
+          ERR_FILE_VERSION },
+        { "system version with a letter", [] (UpdateFileBuilder& b) { b.systemVersion ("1.0A"); },
+          ERR_FILE_VERSION },
+        { "system version 10.0", [] (UpdateFileBuilder& b) { b.systemVersion ("10.0"); }, ERR_FILE_VERSION },
+        { "system version with a comma", [] (UpdateFileBuilder& b) { b.systemVersion ("1,02"); },
+          ERR_FILE_VERSION },
+        { "system version after a blank", [] (UpdateFileBuilder& b) { b.systemVersion (" 1.0"); },
+          ERR_FILE_VERSION },
+        { "system version ending in 0",
+          [] (UpdateFileBuilder& b) {
+              b.systemVersionBytes ({ '1', '.', '0', 0 });
+          },
+          ERR_FILE_VERSION },
+        { "CRC high byte first", [] (UpdateFileBuilder& b) { b.crcHighByteFirst(); }, ERR_FILE_CRC },
+        { "CRC wrong", [] (UpdateFileBuilder& b) { b.wrongCrc(); }, ERR_FILE_CRC },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        MainComponent fresh;
+        fresh.m_updateFolderForTests = folder.get();
+        UpdateFileBuilder builder;
+        c.build (builder);
+        const auto data = builder.build();
+
+        if (juce::String (c.what) == "CRC high byte first")
+        {
+            // Swapped bytes only show when they differ.
+            const auto* bytes = static_cast<const uint8_t*> (data.getData());
+            ASSERT_NE (bytes[data.getSize() - 1], bytes[data.getSize() - 2]);
+        }
+
+        builder.writeTo (folder.get());
+        fresh.CheckUpdFile();
+
+        EXPECT_EQ (fresh.m_state.load(), c.expectedState);
+
+        if (c.expectedState == STATE_INIT)
+        {
+            EXPECT_EQ (fresh.m_fileReady, 8);
+            continue;
+        }
+
+        EXPECT_EQ (fresh.m_fileReady, 0);
+
+        for (const auto& image : fresh.m_updImage)
+        {
+            EXPECT_EQ (image.m_status, c.expectedState);
+            EXPECT_EQ (image.m_file, juce::File());
+            EXPECT_EQ (image.m_size | image.m_fileOffset | image.m_address, 0);
+            EXPECT_EQ (image.m_target, 0);
+        }
+    }
+}
+
+TEST_F (UpdateFileTest, VersionsAreStoredBeforeTheyAreChecked)
+{
+    unsigned int version = 0;
+    juce::String sysVersion;
+    const auto file = UpdateFileBuilder().firmwareVersion ({ 0x21, 0x02, 0x03, 0x04 }).writeTo (folder.get());
+
+    EXPECT_EQ (component.ParseUpdFile (file, 0x200000, &version, sysVersion), ERR_FILE_VERSION);
+    EXPECT_EQ (version, 0x21020304u);
+    EXPECT_TRUE (sysVersion.isEmpty());  // not reached
+
+    UpdateFileBuilder().systemVersion ("1.0A").writeTo (folder.get());
+    EXPECT_EQ (component.ParseUpdFile (file, 0x200000, &version, sysVersion), ERR_FILE_VERSION);
+    EXPECT_EQ (sysVersion, "1.0A");
+}
+
+TEST_F (UpdateFileTest, AFailedCheckAfterAGoodOneKeepsTheEarlierTable)
+{
+    const auto file = UpdateFileBuilder().writeTo (folder.get());
+    component.CheckUpdFile();
+    ASSERT_EQ (component.m_fileReady, 8);
+
+    UpdateFileBuilder().wrongCrc().writeTo (folder.get());
+    component.CheckUpdFile();
+
+    EXPECT_EQ (component.m_state.load(), ERR_FILE_CRC);
+    EXPECT_EQ (component.m_fileReady, 8);
+    EXPECT_EQ (component.m_updImage[UPD_KIND_SUB].m_file, file);
+    EXPECT_EQ (component.m_updImage[UPD_KIND_SUB].m_size, 0x13E000);
+    for (const auto& image : component.m_updImage)
+        EXPECT_EQ (image.m_status, ERR_FILE_CRC);
+}
+
+TEST_F (UpdateFileTest, NoMatchingFileIsNotFound)
+{
+    struct Case
+    {
+        const char* what;
+        juce::StringArray names;
+    };
+
+    const Case cases[] = {
+        { "empty folder", {} },
+        { "names of other lengths", { "qvx720__v1.bin", "qvx720__v1234.bin", "qvx720__v.bin" } },
+        { "other names", { "qvx721__v100.bin", "qvx720_v100.bin", "qvx720__v100.bin.part" } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        TemporaryFolder other;
+        for (const auto& name : c.names)
+            UpdateFileBuilder().writeTo (other.get(), name);
+
+        MainComponent fresh;
+        fresh.m_updateFolderForTests = other.get();
+        fresh.CheckUpdFile();
+
+        EXPECT_EQ (fresh.m_state.load(), ERR_FILE_NOT_FOUND);
+        EXPECT_EQ (fresh.m_fileReady, 0);
+    }
+}
+
+TEST_F (UpdateFileTest, AFolderWithTheRightNameIsNotAFile)
+{
+    folder.getChildFile ("qvx720__v100.bin").createDirectory();
+    component.CheckUpdFile();
+    EXPECT_EQ (component.m_state.load(), ERR_FILE_NOT_FOUND);
+}
+
+TEST_F (UpdateFileTest, TheNameMatchIgnoresCase)
+{
+    const auto file = UpdateFileBuilder().writeTo (folder.get(), "QVX720__V100.BIN");
+    component.CheckUpdFile();
+    EXPECT_EQ (component.m_fileReady, 8);
+    EXPECT_EQ (component.m_updImage[UPD_KIND_MAIN].m_file, file);
+}
+
+TEST_F (UpdateFileTest, OnlyTheFirstListedCandidateIsChecked)
+{
+    UpdateFileBuilder().writeTo (folder.get(), "qvx720__v100.bin");
+    UpdateFileBuilder().writeTo (folder.get(), "qvx720__v200.bin");
+    const auto first = listedNames()[0];
+    const auto second = listedNames()[1];
+
+    // The second is good, the first is not: the second is never looked at.
+    UpdateFileBuilder().wrongCrc().writeTo (folder.get(), first);
+    component.CheckUpdFile();
+    EXPECT_EQ (component.m_state.load(), ERR_FILE_CRC);
+    ASSERT_EQ (listedNames()[0], first) << "the listing order changed under the test";
+
+    MainComponent other;
+    other.m_updateFolderForTests = folder.get();
+    UpdateFileBuilder().writeTo (folder.get(), first);
+    UpdateFileBuilder().size (10).writeTo (folder.get(), second);
+    other.CheckUpdFile();
+    EXPECT_EQ (other.m_state.load(), STATE_INIT);
+    EXPECT_EQ (other.m_updImage[UPD_KIND_MAIN].m_file, folder.getChildFile (first));
+}
+
+TEST_F (UpdateFileTest, AFileThatCannotBeLoadedIsALoadError)
+{
+    // The kernel reports this file empty but delivers bytes, so loading it whole fails, even for root.
+    ASSERT_TRUE (
+        juce::File ("/proc/self/status").createSymbolicLink (folder.getChildFile ("qvx720__v100.bin"), true));
+    component.CheckUpdFile();
+    EXPECT_EQ (component.m_state.load(), ERR_FILE_LOAD);
+    EXPECT_EQ (component.m_updImage[UPD_KIND_SYS].m_status, ERR_FILE_LOAD);
+}
+
+TEST_F (UpdateFileTest, AFileThatVanishesBeforeItsCheckIsAGeneralError)
+{
+    UpdateFileBuilder().writeTo (folder.get());
+    component.m_onUpdateFileChosenForTests = [] (const juce::File& file) { file.deleteFile(); };
+
+    component.CheckUpdFile();
+
+    EXPECT_EQ (component.m_state.load(), ERR_GENERAL);
+    for (const auto& image : component.m_updImage)
+        EXPECT_EQ (image.m_status, ERR_FILE_NOT_FOUND);
+}
+
+TEST_F (UpdateFileTest, NothingReplacesTheRemovalError)
+{
+    const std::function<void()> setups[] = {
+        [] {},                                                              // nothing found
+        [this] { UpdateFileBuilder().wrongCrc().writeTo (folder.get()); },  // check fails
+        [this] { UpdateFileBuilder().writeTo (folder.get()); },             // check passes
+        [this]
+        {
+            UpdateFileBuilder().writeTo (folder.get());
+            component.m_onUpdateFileChosenForTests = [] (const juce::File& f) { f.deleteFile(); };
+        },
+    };
+
+    for (const auto& setup : setups)
+    {
+        folder.get().deleteRecursively();
+        folder.get().createDirectory();
+        component.m_onUpdateFileChosenForTests = nullptr;
+        setup();
+        component.m_state = ERR_REMOVED;
+        component.CheckUpdFile();
+        EXPECT_EQ (component.m_state.load(), ERR_REMOVED);
+    }
+}
+
+TEST (UpdateFileLocation, TheFileBesideTheProgramIsFoundFromAnyWorkingFolder)
+{
+    // Start a copy of the probe through PATH from another folder, as a user's shell would.
+    TemporaryFolder programFolder, workingFolder;
+    const juce::File probe (QVX_PROBE_qvx_update_file_probe);
+    const auto copy = programFolder.getChildFile (probe.getFileName());
+    ASSERT_TRUE (probe.copyFileTo (copy));
+    ASSERT_TRUE (copy.setExecutePermission (true));
+    UpdateFileBuilder().writeTo (programFolder.get());
+
+    const auto command = "cd " + workingFolder.get().getFullPathName().quoted ('\'') +
+                         " && PATH=" + programFolder.get().getFullPathName().quoted ('\'') + ":\"$PATH\" " +
+                         probe.getFileName();
+    juce::ChildProcess child;
+    ASSERT_TRUE (child.start (juce::StringArray{ "/bin/sh", "-c", command }));
+    const auto output = child.readAllProcessOutput();
+
+    EXPECT_EQ (output.trim(), "ready 8 state 0");
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <juce_events/juce_events.h>
+
+#include <functional>
+
+namespace qvxtest
+{
+
+/** Runs the message loop of the calling (message) thread until the condition holds or the
+    time-out passes. Returns whether the condition held. Message thread only. */
+bool pumpUntil (const std::function<bool()>& condition, int timeoutMs = 5000);
+
+/** Runs the message loop for the given time. Message thread only. */
+void pumpFor (int milliseconds);
+
+}  // namespace qvxtest

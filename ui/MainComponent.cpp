@@ -1,0 +1,5 @@
+#include "ui/MainComponent.h"
+
+MainComponent::MainComponent() = default;
+
+MainComponent::~MainComponent() = default;

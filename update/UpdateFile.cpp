@@ -1,0 +1,172 @@
+#include "ui/MainComponent.h"
+
+#include "platform/ExecutableFile.h"
+#include "update/Protocol.h"
+#include "update/UpdateFileFormat.h"
+
+namespace
+{
+constexpr auto updateFilePattern = "qvx720__v*.bin";
+constexpr int updateFileNameLength = 16;
+
+struct ImageLayout
+{
+    uint8_t target;
+    int64_t fileOffset;
+    int64_t size;
+    int64_t address;
+};
+
+// Offsets in the file and addresses in the controller are equal, but kept apart on purpose.
+constexpr ImageLayout imageLayouts[UPD_KIND_NUM] = {
+    { TARGET_MAIN, UpdFileFormat::mainOffset, UpdFileFormat::mainSize, UpdFileFormat::mainOffset },
+    { TARGET_SUB, UpdFileFormat::subOffset, UpdFileFormat::subSize, UpdFileFormat::subOffset },
+    { TARGET_SYS, UpdFileFormat::sysOffset, UpdFileFormat::sysSize, UpdFileFormat::sysOffset },
+};
+
+bool isAsciiDigit (juce::juce_wchar c)
+{
+    return c >= '0' && c <= '9';
+}
+}  // namespace
+
+juce::File MainComponent::getUpdateFolder() const
+{
+    if (m_updateFolderForTests != juce::File())
+        return m_updateFolderForTests;
+
+    return platform::getRunningExecutableFile().getParentDirectory();
+}
+
+void MainComponent::CheckUpdFile()
+{
+    // The first 16-character name the directory yields wins: characters 3 to 5 are the model
+    // digits, so every candidate has the same key. The match ignores case.
+    juce::File chosen;
+    int bestKey = 0;
+
+    for (const auto& entry :
+         juce::RangedDirectoryIterator (getUpdateFolder(), false, "*", juce::File::findFiles))
+    {
+        const auto name = entry.getFile().getFileName();
+
+        if (!name.matchesWildcard (updateFilePattern, true) || name.length() != updateFileNameLength)
+            continue;
+
+        const auto key = name.substring (3, 6).getIntValue();
+
+        if (key > bestKey)
+        {
+            bestKey = key;
+            chosen = entry.getFile();
+        }
+    }
+
+    if (chosen == juce::File() || !chosen.existsAsFile())
+    {
+        m_fileReady = 0;
+        SetStateUnlessRemoved (ERR_FILE_NOT_FOUND);
+        return;
+    }
+
+    if (m_onUpdateFileChosenForTests)
+        m_onUpdateFileChosenForTests (chosen);
+
+    const auto result =
+        ParseUpdFile (chosen, static_cast<int> (UpdFileFormat::fileSize), &m_fileVer, m_fileSysVer);
+
+    for (auto& image : m_updImage)
+        image.m_status = result;
+
+    if (result == ERR_FILE_NOT_FOUND)
+    {
+        // It was there a moment ago: not the user's missing file, something odd.
+        SetStateUnlessRemoved (ERR_GENERAL);
+        return;
+    }
+
+    if (result != IMAGE_LOADED)
+    {
+        SetStateUnlessRemoved (result);
+        return;
+    }
+
+    for (int kind = 0; kind < UPD_KIND_NUM; ++kind)
+    {
+        auto& image = m_updImage[kind];
+        const auto& layout = imageLayouts[kind];
+        image.m_file = chosen;
+        image.m_size = layout.size;
+        image.m_fileOffset = layout.fileOffset;
+        image.m_address = layout.address;
+        image.m_target = layout.target;
+    }
+
+    m_fileReady = 8;
+}
+
+int MainComponent::ParseUpdFile (const juce::File& file, int requiredSize, unsigned int* pFileVersion,
+                                 juce::String& sysVersion)
+{
+    if (!file.exists())
+        return ERR_FILE_NOT_FOUND;
+
+    juce::MemoryBlock contents;
+
+    if (!file.loadFileAsData (contents))
+        return ERR_FILE_LOAD;
+
+    if (static_cast<int64_t> (contents.getSize()) != requiredSize)
+        return ERR_FILE_SIZE;
+
+    const auto* bytes = static_cast<const uint8_t*> (contents.getData());
+    const auto* version = bytes + UpdFileFormat::firmwareVersionOffset;
+
+    *pFileVersion = (static_cast<unsigned int> (version[0]) << 24) |
+                    (static_cast<unsigned int> (version[1]) << 16) |
+                    (static_cast<unsigned int> (version[2]) << 8) | static_cast<unsigned int> (version[3]);
+
+    for (int i = 0; i < 4; ++i)
+        if (version[i] > UpdFileFormat::firmwareVersionBounds[i])
+            return ERR_FILE_VERSION;
+
+    const auto* sys = bytes + UpdFileFormat::sysVersionOffset;
+    juce::juce_wchar sysChars[5] = { sys[0], sys[1], sys[2], sys[3], 0 };
+    sysVersion = juce::String (juce::CharPointer_UTF32 (sysChars), 4);
+
+    if (!CheckSysVer (sysVersion))
+        return ERR_FILE_VERSION;
+
+    const auto storedCrc =
+        static_cast<uint16_t> (bytes[UpdFileFormat::crcOffset] | (bytes[UpdFileFormat::crcOffset + 1] << 8));
+
+    if (CalcCRC (bytes, static_cast<long> (UpdFileFormat::crcOffset)) != storedCrc)
+        return ERR_FILE_CRC;
+
+    return IMAGE_LOADED;
+}
+
+bool MainComponent::CheckSysVer (juce::String& sysVersion)
+{
+    if (sysVersion.length() < 4)
+        return false;
+
+    return isAsciiDigit (sysVersion[0]) && sysVersion[1] == '.' && isAsciiDigit (sysVersion[2]) &&
+           isAsciiDigit (sysVersion[3]);
+}
+
+uint16_t MainComponent::CalcCRC (const unsigned char* data, long count)
+{
+    uint16_t crc = 0;
+
+    for (long i = 0; i < count; ++i)
+    {
+        crc = static_cast<uint16_t> (crc ^ (data[i] << 8));
+
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) != 0 ? static_cast<uint16_t> ((crc << 1) ^ 0x1021)
+                                      : static_cast<uint16_t> (crc << 1);
+    }
+
+    return crc;
+}

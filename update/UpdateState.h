@@ -1,0 +1,92 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <cstdint>
+
+/** The steps of an update, as held in MainComponent::m_state. */
+enum UpdState_t : int32_t
+{
+    STATE_INIT = 0,
+    STATE_READY = 1,
+    STATE_START = 2,
+    STATE_BLOCK = 3,
+    STATE_DATA = 4,
+    STATE_CHECKSUM = 5,
+    STATE_GET_STATUS = 6,
+    STATE_COMPLETE = 7
+};
+
+/** The error identifiers that MainComponent::m_state holds once an update has failed; the
+    window shows them as four hexadecimal digits. */
+enum ErrId_t : int32_t
+{
+    ERR_FILE_NOT_FOUND = 0x0E01,
+    ERR_FILE_LOAD = 0x0E02,
+    ERR_FILE_SIZE = 0x0E03,
+    ERR_FILE_VERSION = 0x0E04,
+    ERR_FILE_CRC = 0x0E05,
+    ERR_DEVICE_VERSION = 0x0E11,
+    ERR_NOT_CONNECTED = 0x0E21,
+    ERR_DEVICE_REASON1 = 0x0E31,
+    ERR_FILE_OPEN = 0x0E32,
+    ERR_DEVICE_REASON2 = 0x0E33,
+    ERR_DEVICE_REASON3 = 0x0E34,
+    ERR_DEVICE_REASON4 = 0x0E35,
+    ERR_TIMEOUT = 0x0E36,
+    ERR_REMOVED = 0x0E37,
+    ERR_GENERAL = 0x0E41
+};
+
+/** Index of MainComponent::m_updImage. */
+enum UpdKind_t : int32_t
+{
+    UPD_KIND_MAIN = 0,
+    UPD_KIND_SUB = 1,
+    UPD_KIND_SYS = 2,
+    UPD_KIND_NUM = 3
+};
+
+/** Values of UpdImage::m_status besides the ErrId_t of a failed file check (and 0 before any). */
+enum ImageStatus_t : int32_t
+{
+    IMAGE_LOADED = 1,
+    IMAGE_SEND = 2,
+    IMAGE_SKIP = 3
+};
+
+/** The range tests by which every reader classifies the state value. */
+namespace UpdState
+{
+inline bool isError (int32_t state)
+{
+    return static_cast<uint32_t> (state - ERR_FILE_NOT_FOUND) <= 0x40u;
+}
+inline bool isFileError (int32_t state)
+{
+    return state >= ERR_FILE_NOT_FOUND && state <= ERR_FILE_CRC;
+}
+inline bool isDeviceError (int32_t state)
+{
+    return state >= ERR_DEVICE_VERSION && state <= ERR_GENERAL;
+}
+inline bool isUpdating (int32_t state)
+{
+    return state >= STATE_READY && state <= STATE_GET_STATUS;
+}
+inline bool isTransferring (int32_t state)
+{
+    return state >= STATE_BLOCK && state <= STATE_GET_STATUS;
+}
+}  // namespace UpdState
+
+/** One firmware image of the update file and where it goes in the controller. */
+struct UpdImage
+{
+    juce::File m_file;
+    int64_t m_size = 0;
+    int64_t m_fileOffset = 0;
+    int64_t m_address = 0;
+    int32_t m_status = 0;
+    uint8_t m_target = 0;
+};
