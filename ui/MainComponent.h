@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hid/HidHandler.h"
+#include "update/Protocol.h"
 #include "update/UpdateState.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -7,15 +9,53 @@
 #include <atomic>
 #include <functional>
 
+class HidCtrl;
+
 /** The window's content and the holder of the update: its members describe the running update
-    and are shared by the message thread and the worker thread.
+    and are shared by the message thread and the worker thread "UpdatingThread", whose body is
+    run(). It owns the controller link and hears of its events through HidHandler.
 
     Construct, use and destroy it on the message thread. */
-class MainComponent : public juce::Component
+class MainComponent : public juce::Component,
+                      public juce::AsyncUpdater,
+                      public juce::Thread,
+                      public HidHandler
 {
 public:
     MainComponent();
     ~MainComponent() override;
+
+    /** The worker: the update's state machine. Worker thread only. */
+    void run() override;
+
+    /** Redraws after a request of the worker or of a removal. Message thread. */
+    void handleAsyncUpdate() override;
+
+    //==============================================================================
+    // Events of the controller link, on the message thread.
+
+    /** Sets ERR_REMOVED while an update is under way, wakes and stops the worker, redraws. */
+    void removalCallBack() override;
+    /** Nothing: a controller plugged in later only shows in the link's m_connected. */
+    void matchingCallBack() override;
+    /** Takes the controller's answer and wakes the worker that waits for it. */
+    void inputCallBack (int) override;
+
+    //==============================================================================
+    // The exchange with the controller.
+
+    /** Sends m_sendData and waits for the answer. Returns false when no answer came in time;
+        true when one came (it is then in m_answer; an answer that does not echo the request's
+        target, or ANS_ERROR with reason 5, has made the state ERR_GENERAL), and true at once,
+        without sending, once the worker has been told to exit or the controller was removed.
+        Any thread, one exchange at a time. */
+    bool SendDataAndWaitResponse();
+
+    /** Asks whether the controller may be updated and, when the file was accepted, reads its
+        versions and marks the images to send. False with the error in m_state. Worker thread. */
+    bool CheckDeviceMode();
+    /** Reads the controller's versions and marks the images. False with the error in m_state. */
+    bool CheckDeviceVersion();
 
     //==============================================================================
     // The update file.
@@ -43,10 +83,11 @@ public:
     bool SetStateUnlessRemoved (int32_t newState);
 
     //==============================================================================
-    // Update members, shared by the message thread and the worker.
+    // Update and exchange members, shared by the message thread and the worker.
 
     std::atomic<double> m_progress{ 0.0 };
     juce::CriticalSection m_drawLock;
+    juce::WaitableEvent m_responseEvent{ false };
     UpdImage m_updImage[UPD_KIND_NUM];
     int64_t m_totalDataSize = 0;
     std::atomic<int32_t> m_state{ STATE_INIT };
@@ -56,10 +97,25 @@ public:
     juce::String m_fileSysVer;
     juce::String m_deviceSysVer;
     int32_t m_blockSum = 0;
+    HidCtrl* m_pHidCtrl = nullptr;
+    /** The request to send; written by the exchange's caller only. */
+    uint8_t m_sendData[reportSize] = {};
+    /** The last answer the link passed on, written on the message thread under m_responseLock. */
+    uint8_t m_response[reportSize] = {};
+    juce::CriticalSection m_responseLock;
+    /** The caller's copy of m_response, taken when its exchange woke: a late or duplicated answer
+        can then overwrite m_response without racing the reads of the caller. */
+    uint8_t m_answer[reportSize] = {};
     std::atomic<int32_t> m_updKind{ UPD_KIND_MAIN };
     std::atomic<bool> m_mainImageStarted{ false };
     bool m_startPressed = false;
     std::atomic<int32_t> m_finished{ 0 };
+    /** Pause 6 ms after every exchange: only on Mac OS X 10.6 and older, never here. */
+    bool m_oldOS = false;
+
+    /** Whether the system reported by juce::SystemStats::getOperatingSystemType() is Mac OS X
+        10.6 or older. */
+    static bool isMacOSX106OrOlder (int operatingSystemType);
 
     //==============================================================================
     // Test seams; the program leaves them alone.
@@ -70,8 +126,44 @@ public:
     /** Called once the update file is chosen, just before it is checked. */
     std::function<void (const juce::File&)> m_onUpdateFileChosenForTests;
 
+    /** How long one exchange waits for its answer. */
+    int m_responseTimeoutMs = 10000;
+
 private:
     juce::File getUpdateFolder() const;
+
+    void requestRedraw();
+    void endWithError();
+    void endWithCompletion();
+    /** Moves m_state from the step the worker is in to its next one; false when something
+        else (an error, a removal) was written meanwhile. */
+    bool advanceState (int32_t from, int32_t to);
+    void prepareRequest (uint8_t target, uint8_t command);
+
+    /** The worker's counters: static in run(), so they last for the whole run of the program. */
+    struct WorkerCounters
+    {
+        int32_t& readOffset;
+        int64_t& alreadySentDataSize;
+        int32_t& updKind;
+    };
+
+    // The steps of run(), by the state at the start of the pass; each ends the worker itself
+    // (endWithError, endWithCompletion) when the update is over.
+    void runInit();
+    void runStart (WorkerCounters&);
+    void runBlock (WorkerCounters&);
+    void runData (WorkerCounters&);
+    void runChecksum (WorkerCounters&, int& pause);
+    void runGetStatus (WorkerCounters&, int& pause);
+
+    /** Ends the worker when the state holds an error. */
+    void checkAfterStep();
+    /** One exchange whose only good answer is the given code; on anything else the error is
+        written and the worker ended, and the result is false. */
+    bool exchangeExpecting (uint8_t expectedAnswer);
+    /** One exchange of a block's data; false when the block must stop (no answer, or a stop). */
+    bool exchangeDataReport();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -1,0 +1,254 @@
+// Every way an update can fail, reached through the simulated controller: which error the
+// state ends in, and what the controller was sent after the fault.
+#include "support/EngineHarness.h"
+#include "support/MessageLoop.h"
+
+#include <gtest/gtest.h>
+
+using namespace qvxtest;
+using Fault = ControllerModel::Fault;
+using Kind = ControllerModel::Fault::Kind;
+using Trigger = ControllerModel::Trigger;
+
+namespace
+{
+
+struct FailureCase
+{
+    const char* name;
+    std::function<void (ControllerModel&)> setup;
+    bool pressStart;          // the fault lies in the transfer, after Start
+    int32_t expectedState;
+    uint8_t lastCommand;      // the last request the controller received
+    std::function<void (EngineHarness&)> extraCheck = nullptr;
+};
+
+Trigger first (uint8_t command) { return { command, 0, 1 }; }
+
+std::function<void (ControllerModel&)> fault (Trigger trigger, Fault f)
+{
+    return [=] (ControllerModel& model) { model.addFault (trigger, f); };
+}
+
+std::function<void (ControllerModel&)> versions (std::array<uint8_t, 4> firmware, std::array<uint8_t, 4> system)
+{
+    return [=] (ControllerModel& model) {
+        model.setFirmwareVersion (firmware);
+        model.setSystemVersion (system);
+    };
+}
+
+void expectNoChecksum (EngineHarness& harness)
+{
+    EXPECT_TRUE (harness.controller.model.receivedWithCommand (CMD_CHECKSUM).empty());
+}
+
+void expectWholeFirstBlockSent (EngineHarness& harness)
+{
+    EXPECT_EQ (harness.controller.model.receivedWithCommand (CMD_DATA).size(), 2115u);
+    expectNoChecksum (harness);
+}
+
+void expectNoVersionAsked (EngineHarness& harness)
+{
+    EXPECT_TRUE (harness.controller.model.receivedWithCommand (CMD_GET_VERSION).empty());
+}
+
+const Fault silence { Kind::silence };
+const Fault wrongEcho { Kind::wrongEcho };
+Fault error (uint8_t reason) { return { Kind::error, reason }; }
+Fault answer (uint8_t code) { return { Kind::answerCode, code }; }
+
+// Report 100 is a data report in the middle of the first block.
+const Trigger midBlock { CMD_DATA, 100, 1 };
+
+const FailureCase failureCases[] = {
+    // Mode query.
+    { "ModeSilent", fault (first (CMD_CHECK_MODE), silence), false, ERR_TIMEOUT, CMD_CHECK_MODE },
+    { "ModeReason1", fault (first (CMD_CHECK_MODE), error (1)), false, ERR_DEVICE_REASON1, CMD_CHECK_MODE, expectNoVersionAsked },
+    { "ModeReason2", fault (first (CMD_CHECK_MODE), error (2)), false, ERR_DEVICE_REASON2, CMD_CHECK_MODE, expectNoVersionAsked },
+    { "ModeReason3", fault (first (CMD_CHECK_MODE), error (3)), false, ERR_DEVICE_REASON3, CMD_CHECK_MODE },
+    { "ModeReason4", fault (first (CMD_CHECK_MODE), error (4)), false, ERR_DEVICE_REASON4, CMD_CHECK_MODE },
+    { "ModeReason5", fault (first (CMD_CHECK_MODE), error (5)), false, ERR_GENERAL, CMD_CHECK_MODE },
+    { "ModeReason9", fault (first (CMD_CHECK_MODE), error (9)), false, ERR_GENERAL, CMD_CHECK_MODE },
+    { "ModeAnsweredWithVersion", fault (first (CMD_CHECK_MODE), answer (ANS_VERSION)), false, ERR_GENERAL, CMD_CHECK_MODE },
+    { "ModeWrongEcho", fault (first (CMD_CHECK_MODE), wrongEcho), false, ERR_GENERAL, CMD_CHECK_MODE, expectNoVersionAsked },
+
+    // Version query.
+    { "VersionSilent", fault (first (CMD_GET_VERSION), silence), false, ERR_TIMEOUT, CMD_GET_VERSION },
+    { "VersionAnsweredOk", fault (first (CMD_GET_VERSION), answer (ANS_OK)), false, ERR_GENERAL, CMD_GET_VERSION },
+    { "VersionRefused", fault (first (CMD_GET_VERSION), error (1)), false, ERR_GENERAL, CMD_GET_VERSION },
+    { "VersionWrongEcho", fault (first (CMD_GET_VERSION), wrongEcho), false, ERR_GENERAL, CMD_GET_VERSION },
+    { "FirmwareYearOver", versions ({ 0x21, 0, 0, 0 }, { '1', '.', '0', '0' }), false, ERR_DEVICE_VERSION, CMD_GET_VERSION },
+    { "FirmwareSecondByteOver", versions ({ 0x20, 0x51, 0, 0 }, { '1', '.', '0', '0' }), false, ERR_DEVICE_VERSION, CMD_GET_VERSION },
+    { "FirmwareMonthOver", versions ({ 0x20, 0, 0x13, 0 }, { '1', '.', '0', '0' }), false, ERR_DEVICE_VERSION, CMD_GET_VERSION },
+    { "FirmwareDayOver", versions ({ 0x20, 0, 0, 0x32 }, { '1', '.', '0', '0' }), false, ERR_DEVICE_VERSION, CMD_GET_VERSION },
+    { "SystemVersionPartlyUnset", versions ({ 0x20, 0, 0, 0 }, { 0xFF, 0xFF, 0xFF, 0x00 }), false, ERR_DEVICE_VERSION, CMD_GET_VERSION },
+    { "SystemVersionShort", versions ({ 0x20, 0, 0, 0 }, { '1', '.', '0', 0x00 }), false, ERR_DEVICE_VERSION, CMD_GET_VERSION },
+
+    // Start and block header.
+    { "StartSilent", fault (first (CMD_START), silence), true, ERR_TIMEOUT, CMD_START },
+    { "StartRefused", fault (first (CMD_START), error (1)), true, ERR_GENERAL, CMD_START },
+    { "StartAnsweredDone", fault (first (CMD_START), answer (ANS_DONE)), true, ERR_GENERAL, CMD_START },
+    { "StartWrongEcho", fault (first (CMD_START), wrongEcho), true, ERR_GENERAL, CMD_START },
+    { "BlockSilent", fault (first (CMD_BLOCK), silence), true, ERR_TIMEOUT, CMD_BLOCK },
+    { "BlockRefused", fault (first (CMD_BLOCK), error (3)), true, ERR_GENERAL, CMD_BLOCK },
+    { "BlockWrongEcho", fault (first (CMD_BLOCK), wrongEcho), true, ERR_GENERAL, CMD_BLOCK },
+    { "BlockAnswerTooLate", fault (first (CMD_BLOCK), { Kind::delay, 0, EngineHarness::responseTimeoutMs + 300 }), true, ERR_TIMEOUT, CMD_BLOCK },
+    { "BlockAnswerDuplicated", fault (first (CMD_BLOCK), { Kind::duplicate }), true, ERR_GENERAL, CMD_GET_STATUS },
+
+    // Data: a refused or mismatched piece lets the block finish, but no byte sum follows.
+    { "DataRefusedMidBlock", fault (midBlock, error (1)), true, ERR_GENERAL, CMD_DATA, expectWholeFirstBlockSent },
+    { "DataWrongEchoMidBlock", fault (midBlock, wrongEcho), true, ERR_GENERAL, CMD_DATA, expectWholeFirstBlockSent },
+    { "DataSilentMidBlock", fault (midBlock, silence), true, ERR_TIMEOUT, CMD_DATA, expectNoChecksum },
+    { "DataSizeRefused", fault (first (CMD_DATA_SIZE), error (1)), true, ERR_GENERAL, CMD_DATA, expectWholeFirstBlockSent },
+    { "DataSizeSilent", fault (first (CMD_DATA_SIZE), silence), true, ERR_TIMEOUT, CMD_DATA_SIZE, expectNoChecksum },
+
+    // Byte sum.
+    { "ChecksumReason2", fault (first (CMD_CHECKSUM), error (2)), true, ERR_DEVICE_REASON2, CMD_CHECKSUM },
+    { "ChecksumReason3", fault (first (CMD_CHECKSUM), error (3)), true, ERR_GENERAL, CMD_CHECKSUM },
+    { "ChecksumReason5", fault (first (CMD_CHECKSUM), error (5)), true, ERR_GENERAL, CMD_CHECKSUM },
+    { "ChecksumAnsweredBusy", fault (first (CMD_CHECKSUM), answer (ANS_BUSY1)), true, ERR_GENERAL, CMD_CHECKSUM },
+    { "ChecksumSilent", fault (first (CMD_CHECKSUM), silence), true, ERR_TIMEOUT, CMD_CHECKSUM },
+    { "ChecksumWrongEcho", fault (first (CMD_CHECKSUM), wrongEcho), true, ERR_GENERAL, CMD_CHECKSUM },
+
+    // Status polls.
+    { "StatusReason3", fault (first (CMD_GET_STATUS), error (3)), true, ERR_DEVICE_REASON3, CMD_GET_STATUS },
+    { "StatusReason4", fault (first (CMD_GET_STATUS), error (4)), true, ERR_DEVICE_REASON4, CMD_GET_STATUS },
+    { "StatusReason1", fault (first (CMD_GET_STATUS), error (1)), true, ERR_GENERAL, CMD_GET_STATUS },
+    { "StatusReason5", fault (first (CMD_GET_STATUS), error (5)), true, ERR_GENERAL, CMD_GET_STATUS },
+    { "StatusAnsweredOk", fault (first (CMD_GET_STATUS), answer (ANS_OK)), true, ERR_GENERAL, CMD_GET_STATUS },
+    { "StatusSilent", fault (first (CMD_GET_STATUS), silence), true, ERR_TIMEOUT, CMD_GET_STATUS },
+    { "StatusWrongEcho", fault (first (CMD_GET_STATUS), wrongEcho), true, ERR_GENERAL, CMD_GET_STATUS },
+
+    // The controller leaves: nothing is sent after it, and nothing replaces the error.
+    { "RemovedAtStart", fault (first (CMD_START), { Kind::removal }), true, ERR_REMOVED, CMD_START },
+    { "RemovedAtBlock", fault (first (CMD_BLOCK), { Kind::removal }), true, ERR_REMOVED, CMD_BLOCK },
+    { "RemovedMidBlock", fault (midBlock, { Kind::removal }), true, ERR_REMOVED, CMD_DATA, expectNoChecksum },
+    { "RemovedAtChecksum", fault (first (CMD_CHECKSUM), { Kind::removal }), true, ERR_REMOVED, CMD_CHECKSUM },
+    { "RemovedWhilePolling", fault ({ CMD_GET_STATUS, 0, -1 }, { Kind::removal }), true, ERR_REMOVED, CMD_GET_STATUS },
+    // During the device checks the state is still the language screen's: the exchange times out.
+    { "RemovedDuringChecks", fault (first (CMD_GET_VERSION), { Kind::removal }), false, ERR_TIMEOUT, CMD_GET_VERSION },
+};
+
+struct UpdateFailure : testing::TestWithParam<FailureCase>
+{
+};
+
+}  // namespace
+
+TEST_P (UpdateFailure, EndsInItsErrorAndSendsNothingAfter)
+{
+    const auto& row = GetParam();
+    EngineHarness harness;
+    harness.writeUpdateFile();
+    row.setup (harness.controller.model);
+    harness.controller.attach();
+    auto& component = harness.createComponent();
+
+    harness.pressOk();
+
+    if (row.pressStart)
+    {
+        ASSERT_TRUE (harness.waitForState (STATE_READY)) << std::hex << component.m_state.load();
+        harness.pressStart();
+    }
+
+    ASSERT_TRUE (harness.waitForWorkerEnd (60000));
+    pumpFor (EngineHarness::responseTimeoutMs);  // anything sent late would show now
+
+    EXPECT_EQ (component.m_state.load(), row.expectedState) << std::hex << component.m_state.load();
+    EXPECT_EQ (component.m_finished.load(), 0);
+    EXPECT_LT (component.m_progress.load(), 1.0);
+
+    const auto received = harness.controller.model.received();
+    ASSERT_FALSE (received.empty());
+    EXPECT_EQ (received.back()[Report::command], row.lastCommand);
+    EXPECT_TRUE (harness.controller.model.receivedWithCommand (CMD_COMPLETE).empty());
+
+    if (row.extraCheck)
+        row.extraCheck (harness);
+}
+
+INSTANTIATE_TEST_SUITE_P (AllFaults, UpdateFailure, testing::ValuesIn (failureCases),
+                          [] (const testing::TestParamInfo<FailureCase>& info) { return std::string (info.param.name); });
+
+TEST (UpdateRemoval, OnTheVersionScreenStopsTheWorkerAndSendsNothing)
+{
+    EngineHarness harness;
+    harness.writeUpdateFile();
+    harness.controller.attach();
+    auto& component = harness.createComponent();
+    harness.pressOk();
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    const auto sent = harness.controller.model.received().size();
+
+    harness.controller.remove();
+    ASSERT_TRUE (harness.waitForState (ERR_REMOVED, 2000));
+    ASSERT_TRUE (harness.waitForWorkerEnd (6000));
+
+    EXPECT_EQ (harness.controller.model.received().size(), sent);
+    EXPECT_EQ (component.m_state.load(), ERR_REMOVED);
+}
+
+TEST (UpdateRemoval, AfterTheEndChangesNothing)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void (ControllerModel&)> setup;
+        int32_t finalState;
+    };
+
+    const Case cases[] = {
+        { "complete", [] (ControllerModel&) {}, STATE_COMPLETE },
+        { "failed", fault (first (CMD_CHECKSUM), error (2)), ERR_DEVICE_REASON2 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        EngineHarness harness;
+        harness.writeUpdateFile ({ 0x20, 0x19, 0x05, 0x31 });
+        harness.controller.model.setFirmwareVersion ({ 0x20, 0x19, 0x05, 0x31 });
+        c.setup (harness.controller.model);
+        harness.controller.attach();
+        auto& component = harness.createComponent();
+        harness.runWholeUpdate();
+        ASSERT_EQ (component.m_state.load(), c.finalState);
+
+        harness.controller.remove();
+        pumpFor (300);
+
+        EXPECT_EQ (component.m_state.load(), c.finalState);
+    }
+}
+
+TEST (UpdateRemoval, OnTheLanguageScreenChangesNothing)
+{
+    EngineHarness harness;
+    harness.controller.attach();
+    auto& component = harness.createComponent();
+
+    harness.controller.remove();
+    pumpFor (100);
+
+    EXPECT_EQ (component.m_state.load(), STATE_INIT);
+}
+
+TEST (UpdateFile, ThatCannotBeOpenedForABlockIsAFileOpenError)
+{
+    EngineHarness harness;
+    const auto file = harness.writeUpdateFile();
+    harness.controller.attach();
+    auto& component = harness.createComponent();
+    harness.pressOk();
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+
+    ASSERT_TRUE (file.deleteFile());
+    harness.pressStart();
+    ASSERT_TRUE (harness.waitForWorkerEnd (10000));
+
+    EXPECT_EQ (component.m_state.load(), ERR_FILE_OPEN);
+    EXPECT_EQ (harness.controller.model.received().back()[Report::command], CMD_BLOCK);
+}

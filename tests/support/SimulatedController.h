@@ -1,0 +1,57 @@
+#pragma once
+
+#include "support/ControllerModel.h"
+#include "support/SimulatedHid.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace qvxtest
+{
+
+/** A QVX-720 on the simulated HID bus: a virtual HID device with the controller's vendor and
+    product identifiers whose answers come from a ControllerModel. Like a real device it answers
+    on a thread of its own, so the program meets it exactly as it meets the hardware: through our
+    HID layer and the message loop.
+
+    Needs SimulatedHid::install() first. attach() on the message thread; remove(),
+    sendInputReport() and the model from any thread. */
+class SimulatedController
+{
+public:
+    SimulatedController() = default;
+    ~SimulatedController();
+
+    /** Plugs the controller in (again, after a removal). */
+    void attach();
+    /** Unplugs it. */
+    void remove();
+
+    /** Sends an input report of its own, as if the controller had said something unasked. */
+    void sendInputReport (const uint8_t* data, size_t length);
+
+    /** When each request with this command arrived, in ms of the high-resolution counter. */
+    std::vector<double> receiveTimesOf (uint8_t command) const;
+
+    /** Answers this long after a request arrives, timed precisely (spinning for the last
+        stretch), as a full-speed USB device's round trip would. 0: at once. */
+    void setAnswerDelayMicroseconds (int microseconds) { m_answerDelayUs = microseconds; }
+
+    /** What the controller is and how it behaves; set it up before attach(). */
+    ControllerModel model;
+
+private:
+    void answer (const OutputReport& request);
+    std::shared_ptr<SimulatedHidDevice> device() const;
+
+    std::atomic<int> m_answerDelayUs { 0 };
+
+    mutable std::mutex m_lock;
+    std::shared_ptr<SimulatedHidDevice> m_device;
+    std::vector<std::pair<uint8_t, double>> m_receiveTimes;
+};
+
+}  // namespace qvxtest

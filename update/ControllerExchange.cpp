@@ -1,0 +1,97 @@
+#include "ui/MainComponent.h"
+
+#include "hid/HidCtrl.h"
+
+#include <cstring>
+
+bool MainComponent::isMacOSX106OrOlder (int operatingSystemType)
+{
+    // JUCE reports Mac OS X 10.n as MacOSX | n, and a macOS it does not know yet as plain MacOSX.
+    const auto family = operatingSystemType & 0xFF00;
+    const auto minor = operatingSystemType & 0xFF;
+    return family == juce::SystemStats::MacOSX && minor >= 1 && minor <= 6;
+}
+
+void MainComponent::prepareRequest (uint8_t target, uint8_t command)
+{
+    std::memset (m_sendData, 0, sizeof (m_sendData));
+    m_sendData[Report::target] = target;
+    m_sendData[Report::command] = command;
+}
+
+bool MainComponent::SendDataAndWaitResponse()
+{
+    auto result = true;
+
+    if (!threadShouldExit() && m_state.load() != ERR_REMOVED)
+    {
+        // A report that fails to go out shows as a missing answer.
+        m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData));
+
+        if (!m_responseEvent.wait (m_responseTimeoutMs))
+        {
+            result = false;
+        }
+        else
+        {
+            m_responseEvent.reset();
+
+            {
+                const juce::ScopedLock lock (m_responseLock);
+                std::memcpy (m_answer, m_response, sizeof (m_answer));
+            }
+
+            const auto echoed = m_answer[Report::target] == m_sendData[Report::target];
+            const auto refused = m_answer[Report::answer] == ANS_ERROR && m_answer[Report::reason] == 5;
+
+            if (!echoed || refused)
+                SetStateUnlessRemoved (ERR_GENERAL);
+        }
+    }
+
+    if (m_oldOS)
+        juce::Thread::sleep (6);
+
+    return result;
+}
+
+void MainComponent::removalCallBack()
+{
+    // Only while an update is under way, and never over a state the worker has just left it in.
+    auto current = m_state.load();
+
+    do
+    {
+        if (!UpdState::isUpdating (current))
+            return;
+    } while (!m_state.compare_exchange_weak (current, ERR_REMOVED));
+
+    // Give an exchange under way a moment to come back by itself.
+    wait (100);
+    m_responseEvent.signal();
+
+    if (isThreadRunning())
+        stopThread (5000);
+
+    requestRedraw();
+}
+
+void MainComponent::matchingCallBack() {}
+
+void MainComponent::inputCallBack (int)
+{
+    const auto length = static_cast<size_t> (juce::jmin<uint64_t> (m_pHidCtrl->m_recvLength, reportSize));
+
+    if (length == 0)
+        return;
+
+    {
+        const juce::ScopedLock lock (m_responseLock);
+        std::memcpy (m_response, m_pHidCtrl->m_recvBuffer, length);
+    }
+
+    std::memset (m_pHidCtrl->m_recvBuffer, 0, sizeof (m_pHidCtrl->m_recvBuffer));
+
+    if (isThreadRunning())
+        m_responseEvent.signal();
+}

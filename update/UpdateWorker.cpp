@@ -1,0 +1,394 @@
+#include "ui/MainComponent.h"
+
+#include "hid/HidCtrl.h"
+
+#include <cstring>
+#include <memory>
+
+namespace
+{
+constexpr int64_t maxBlockLength = 0x20000;
+constexpr int normalPause = 1;
+constexpr int pollingPause = 100;
+
+/** CMD_START names the first image to send by what it announces. */
+struct StartFields
+{
+    uint32_t address;
+    uint32_t length;
+};
+
+constexpr StartFields startFields[UPD_KIND_NUM] = {
+    { 0x1D0000, 0x10000 },  // the main image first
+    { 0x1D0000, 0x1000 },   // the second image first
+    { 0, 0 },               // the system image alone
+};
+}  // namespace
+
+void MainComponent::run()
+{
+    static int32_t readOffset = 0;
+    static int64_t alreadySentDataSize = 0;
+    static int32_t updKind = UPD_KIND_MAIN;
+    WorkerCounters counters{ readOffset, alreadySentDataSize, updKind };
+    auto pause = normalPause;
+
+    for (;;)
+    {
+        requestRedraw();
+        wait (pause);
+        m_updKind = updKind;
+
+        switch (m_state.load())
+        {
+            case STATE_INIT:
+                runInit();
+                break;
+            case STATE_READY:
+                break;
+            case STATE_START:
+                runStart (counters);
+                break;
+            case STATE_BLOCK:
+                runBlock (counters);
+                break;
+            case STATE_DATA:
+                runData (counters);
+                break;
+            case STATE_CHECKSUM:
+                runChecksum (counters, pause);
+                break;
+            case STATE_GET_STATUS:
+                runGetStatus (counters, pause);
+                break;
+            case ERR_REMOVED:
+                endWithError();
+                break;
+
+            default:
+                // Nothing the worker knows how to go on from.
+                SetStateUnlessRemoved (ERR_GENERAL);
+                endWithError();
+                break;
+        }
+
+        if (threadShouldExit())
+            return;
+    }
+}
+
+void MainComponent::handleAsyncUpdate()
+{
+    const juce::ScopedLock lock (m_drawLock);
+    repaint();
+}
+
+void MainComponent::requestRedraw()
+{
+    const juce::ScopedLock lock (m_drawLock);
+    triggerAsyncUpdate();
+}
+
+void MainComponent::endWithError()
+{
+    requestRedraw();
+    signalThreadShouldExit();
+}
+
+void MainComponent::endWithCompletion()
+{
+    m_progress = 1.0;
+
+    // The controller restarts on this report: no answer is awaited.
+    prepareRequest (TARGET_DEVICE, CMD_COMPLETE);
+    m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData));
+
+    requestRedraw();
+    signalThreadShouldExit();
+    m_finished = 1;
+}
+
+bool MainComponent::advanceState (int32_t from, int32_t to)
+{
+    return m_state.compare_exchange_strong (from, to);
+}
+
+void MainComponent::checkAfterStep()
+{
+    if (UpdState::isError (m_state.load()))
+        endWithError();
+}
+
+bool MainComponent::exchangeExpecting (uint8_t expectedAnswer)
+{
+    if (!SendDataAndWaitResponse())
+    {
+        SetStateUnlessRemoved (ERR_TIMEOUT);
+        endWithError();
+        return false;
+    }
+
+    if (m_answer[Report::answer] != expectedAnswer)
+    {
+        SetStateUnlessRemoved (ERR_GENERAL);
+        endWithError();
+        return false;
+    }
+
+    return true;
+}
+
+void MainComponent::runInit()
+{
+    if (!CheckDeviceMode())
+    {
+        endWithError();
+        return;
+    }
+
+    for (const auto& image : m_updImage)
+        if (image.m_status == IMAGE_SEND)
+            m_totalDataSize += image.m_size;
+
+    if (m_totalDataSize <= 0)
+    {
+        SetStateUnlessRemoved (ERR_GENERAL);
+        endWithError();
+        return;
+    }
+
+    if (!advanceState (STATE_INIT, STATE_READY))
+        endWithError();
+}
+
+void MainComponent::runStart (WorkerCounters& counters)
+{
+    auto kind = static_cast<int32_t> (UPD_KIND_MAIN);
+
+    while (kind < UPD_KIND_NUM && m_updImage[kind].m_status != IMAGE_SEND)
+        ++kind;
+
+    if (kind == UPD_KIND_NUM)
+    {
+        SetStateUnlessRemoved (ERR_GENERAL);
+        endWithError();
+        return;
+    }
+
+    counters.updKind = kind;
+
+    if (kind == UPD_KIND_MAIN)
+        m_mainImageStarted = true;
+
+    prepareRequest (m_updImage[kind].m_target, CMD_START);
+    Report::putLittleEndian32 (m_sendData, Report::address, startFields[kind].address);
+    m_sendData[Report::addressMarker] = 0xFF;
+    Report::putLittleEndian32 (m_sendData, Report::length, startFields[kind].length);
+
+    if (exchangeExpecting (ANS_OK) && !advanceState (STATE_START, STATE_BLOCK))
+        endWithError();
+}
+
+void MainComponent::runBlock (WorkerCounters& counters)
+{
+    const auto kind = counters.updKind;
+
+    if (kind >= UPD_KIND_NUM)
+    {
+        if (advanceState (STATE_BLOCK, STATE_COMPLETE))
+            endWithCompletion();
+        else
+            endWithError();
+        return;
+    }
+
+    const auto& image = m_updImage[kind];
+
+    if (image.m_status != IMAGE_SEND)
+    {
+        counters.updKind = kind + 1;
+        m_updKind = kind + 1;
+        checkAfterStep();
+        return;
+    }
+
+    const auto length = juce::jmin (image.m_size - counters.alreadySentDataSize, maxBlockLength);
+
+    prepareRequest (image.m_target, CMD_BLOCK);
+    Report::putLittleEndian32 (m_sendData, Report::address,
+                               static_cast<uint32_t> (image.m_address + counters.alreadySentDataSize));
+    m_sendData[Report::addressMarker] = 0xFF;
+    Report::putLittleEndian32 (m_sendData, Report::length, static_cast<uint32_t> (length));
+
+    if (exchangeExpecting (ANS_OK) && !advanceState (STATE_BLOCK, STATE_DATA))
+        endWithError();
+}
+
+bool MainComponent::exchangeDataReport()
+{
+    if (!SendDataAndWaitResponse())
+    {
+        SetStateUnlessRemoved (ERR_TIMEOUT);
+        return false;
+    }
+
+    if (threadShouldExit())
+        return false;
+
+    // A refused piece does not stop the block; the byte sum is then not sent.
+    if (m_answer[Report::answer] != ANS_OK)
+        SetStateUnlessRemoved (ERR_GENERAL);
+
+    return true;
+}
+
+void MainComponent::runData (WorkerCounters& counters)
+{
+    const auto& image = m_updImage[counters.updKind];
+    std::unique_ptr<juce::FileInputStream> stream (image.m_file.createInputStream());
+
+    if (stream == nullptr)
+    {
+        SetStateUnlessRemoved (ERR_FILE_OPEN);
+        endWithError();
+        return;
+    }
+
+    // Bytes that the read does not deliver stay zero, and go out as zero.
+    const auto length =
+        static_cast<int> (juce::jmin (image.m_size - counters.alreadySentDataSize, maxBlockLength));
+    juce::MemoryBlock block (static_cast<size_t> (length), true);
+    stream->setPosition (image.m_fileOffset + counters.readOffset);
+    stream->read (block.getData(), length);
+    stream.reset();
+
+    const auto* bytes = static_cast<const uint8_t*> (block.getData());
+    const auto base = m_progress.load();
+
+    for (int offset = 0; offset < length; offset += Report::dataBytesPerReport)
+    {
+        m_progress = base + static_cast<double> (offset) / static_cast<double> (m_totalDataSize);
+
+        const auto remaining = length - offset;
+
+        if (remaining > Report::dataBytesPerReport)
+        {
+            counters.alreadySentDataSize += Report::dataBytesPerReport;
+        }
+        else
+        {
+            // The last piece: announce how many of its bytes count.
+            counters.alreadySentDataSize += remaining;
+            prepareRequest (image.m_target, CMD_DATA_SIZE);
+            m_sendData[Report::dataCount] = static_cast<uint8_t> (remaining);
+
+            if (!exchangeDataReport())
+                break;
+        }
+
+        prepareRequest (image.m_target, CMD_DATA);
+        std::memcpy (m_sendData + Report::data, bytes + offset,
+                     static_cast<size_t> (juce::jmin (remaining, Report::dataBytesPerReport)));
+
+        if (!exchangeDataReport())
+            break;
+    }
+
+    if (m_state.load() == STATE_DATA)
+    {
+        uint32_t sum = 0;
+
+        for (int i = 0; i < length; ++i)
+            sum += bytes[i];
+
+        m_blockSum = static_cast<int32_t> (sum);
+        advanceState (STATE_DATA, STATE_CHECKSUM);
+    }
+
+    checkAfterStep();
+}
+
+void MainComponent::runChecksum (WorkerCounters& counters, int& pause)
+{
+    const auto& image = m_updImage[counters.updKind];
+    prepareRequest (image.m_target, CMD_CHECKSUM);
+    Report::putLittleEndian32 (m_sendData, Report::checksum, static_cast<uint32_t> (m_blockSum));
+
+    if (!SendDataAndWaitResponse())
+    {
+        SetStateUnlessRemoved (ERR_TIMEOUT);
+        endWithError();
+        return;
+    }
+
+    const auto answer = m_answer[Report::answer];
+
+    if (answer != ANS_OK)
+    {
+        const auto badSum = answer == ANS_ERROR && m_answer[Report::reason] == 2;
+        SetStateUnlessRemoved (badSum ? ERR_DEVICE_REASON2 : ERR_GENERAL);
+        endWithError();
+        return;
+    }
+
+    pause = pollingPause;
+
+    if (!advanceState (STATE_CHECKSUM, STATE_GET_STATUS))
+        endWithError();
+}
+
+void MainComponent::runGetStatus (WorkerCounters& counters, int& pause)
+{
+    const auto kind = counters.updKind;
+    const auto& image = m_updImage[kind];
+    prepareRequest (image.m_target, CMD_GET_STATUS);
+
+    if (!SendDataAndWaitResponse())
+    {
+        SetStateUnlessRemoved (ERR_TIMEOUT);
+        endWithError();
+        return;
+    }
+
+    switch (m_answer[Report::answer])
+    {
+        case ANS_BUSY1:
+        case ANS_BUSY2:
+            checkAfterStep();
+            return;
+
+        case ANS_DONE:
+            if (counters.readOffset + maxBlockLength < image.m_size)
+            {
+                counters.readOffset += static_cast<int32_t> (maxBlockLength);
+            }
+            else
+            {
+                counters.updKind = kind + 1;
+                m_updKind = kind + 1;
+                counters.alreadySentDataSize = 0;
+                counters.readOffset = 0;
+            }
+
+            pause = normalPause;
+
+            if (!advanceState (STATE_GET_STATUS, STATE_BLOCK))
+                endWithError();
+            return;
+
+        case ANS_ERROR:
+        {
+            const auto reason = m_answer[Report::reason];
+            SetStateUnlessRemoved (reason == 4   ? ERR_DEVICE_REASON4
+                                   : reason == 3 ? ERR_DEVICE_REASON3
+                                                 : ERR_GENERAL);
+            endWithError();
+            return;
+        }
+
+        default:
+            SetStateUnlessRemoved (ERR_GENERAL);
+            endWithError();
+            return;
+    }
+}
