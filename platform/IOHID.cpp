@@ -17,7 +17,11 @@
 struct IOHIDDeviceImpl : CFObject
 {
     explicit IOHIDDeviceImpl (const platform::HidDeviceDescription& description);
-    ~IOHIDDeviceImpl() override { closeChannel(); }
+    ~IOHIDDeviceImpl() override
+    {
+        closeChannel();
+        CFRelease (properties);
+    }
 
     /** The open channel, opened first if need be; null when the node cannot be opened, which is
         tried and reported once. Any thread. */
