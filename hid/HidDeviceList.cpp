@@ -27,6 +27,22 @@ long getIntProperty (IOHIDDeviceRef device, CFStringRef key)
     return static_cast<long> (static_cast<uint32_t> (value));
 }
 
+/** Sets the value under the key as a number; false, with the dictionary step's message, when the
+    number cannot be made. */
+bool setNumber (CFMutableDictionaryRef dictionary, CFStringRef key, UInt32 value, const char* what)
+{
+    CFNumberRef number = CFNumberCreate (kCFAllocatorDefault, kCFNumberIntType, &value);
+    if (number == nullptr)
+    {
+        std::fprintf (stderr, "%s: CFNumberCreate( %s ) failed.", dictionarySignature, what);
+        return false;
+    }
+
+    CFDictionarySetValue (dictionary, key, number);
+    CFRelease (number);
+    return true;
+}
+
 }  // namespace
 
 CFMutableDictionaryRef hu_SetUpMatchingDictionary (UInt32 inUsagePage, UInt32 inUsage)
@@ -42,26 +58,8 @@ CFMutableDictionaryRef hu_SetUpMatchingDictionary (UInt32 inUsagePage, UInt32 in
     if (inUsagePage == 0)
         return dictionary;
 
-    CFNumberRef page = CFNumberCreate (kCFAllocatorDefault, kCFNumberIntType, &inUsagePage);
-    if (page == nullptr)
-    {
-        std::fprintf (stderr, "%s: CFNumberCreate( usage page ) failed.", dictionarySignature);
-        return dictionary;
-    }
-    CFDictionarySetValue (dictionary, CFSTR ("PrimaryUsagePage"), page);
-    CFRelease (page);
-
-    if (inUsage == 0)
-        return dictionary;
-
-    CFNumberRef usage = CFNumberCreate (kCFAllocatorDefault, kCFNumberIntType, &inUsage);
-    if (usage == nullptr)
-    {
-        std::fprintf (stderr, "%s: CFNumberCreate( usage ) failed.", dictionarySignature);
-        return dictionary;
-    }
-    CFDictionarySetValue (dictionary, CFSTR ("PrimaryUsage"), usage);
-    CFRelease (usage);
+    if (setNumber (dictionary, CFSTR ("PrimaryUsagePage"), inUsagePage, "usage page") && inUsage != 0)
+        setNumber (dictionary, CFSTR ("PrimaryUsage"), inUsage, "usage");
     return dictionary;
 }
 

@@ -2,6 +2,7 @@
 
 #include "hid/HidDeviceList.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -194,11 +195,9 @@ void HidUtil::Handle_IOHIDDeviceIOHIDReportCallback (void*, int, void*, IOHIDRep
     if (self == nullptr)
         return;
 
-    const long capped =
-        inReportLength < 0 ? 0
-                           : (inReportLength > static_cast<long> (reportSize) ? static_cast<long> (reportSize)
-                                                                              : inReportLength);
-    self->m_reportLength = static_cast<uint32_t> (capped);
+    // Every report counts, whatever its first byte; the buffer holds at most its own size.
+    self->m_reportLength =
+        static_cast<uint32_t> (std::clamp (inReportLength, 0L, static_cast<long> (reportSize)));
 
     if (self->m_pReportBuffer[0] >= 0xF0 && self->m_pHandler != nullptr)
         self->m_pHandler->inputCallBack (0);

@@ -70,8 +70,8 @@ TEST (ReportChannel, WritesTheReportNumberFirstInOnePacket)
     for (const auto& c : cases)
     {
         ASSERT_TRUE (channel->write (c.number, c.data.data(), c.data.size()));
-        std::vector<uint8_t> expected{ c.number };
-        expected.insert (expected.end(), c.data.begin(), c.data.end());
+        std::vector<uint8_t> expected (c.data.size() + 1, c.number);
+        std::copy (c.data.begin(), c.data.end(), expected.begin() + 1);
         EXPECT_EQ (pair.receive(), expected);
     }
 
