@@ -27,8 +27,9 @@ struct BlockSeen
 
 uint32_t field32 (const ReportBytes& report, int offset)
 {
-    return static_cast<uint32_t> (report[offset]) | (static_cast<uint32_t> (report[offset + 1]) << 8)
-           | (static_cast<uint32_t> (report[offset + 2]) << 16) | (static_cast<uint32_t> (report[offset + 3]) << 24);
+    return static_cast<uint32_t> (report[offset]) | (static_cast<uint32_t> (report[offset + 1]) << 8) |
+           (static_cast<uint32_t> (report[offset + 2]) << 16) |
+           (static_cast<uint32_t> (report[offset + 3]) << 24);
 }
 
 /** The blocks as the controller saw them, with their data reports counted. */
@@ -41,14 +42,15 @@ std::vector<BlockSeen> blocksSeen (const std::vector<ReportBytes>& reports)
         switch (report[Report::command])
         {
             case CMD_BLOCK:
-                blocks.push_back ({ report[0], field32 (report, Report::address), field32 (report, Report::length), 0, -1 });
+                blocks.push_back ({ report[0], field32 (report, Report::address),
+                                    field32 (report, Report::length), 0, -1 });
                 break;
             case CMD_DATA:
-                if (! blocks.empty())
+                if (!blocks.empty())
                     ++blocks.back().dataReports;
                 break;
             case CMD_DATA_SIZE:
-                if (! blocks.empty())
+                if (!blocks.empty())
                     blocks.back().lastPieceCount = report[Report::dataCount];
                 break;
             default:
@@ -67,20 +69,23 @@ std::vector<BlockSeen> expectedBlocks (uint8_t target, uint32_t address, uint32_
     {
         const auto length = std::min<uint32_t> (size - offset, 0x20000);
         const auto reports = static_cast<int> ((length + 61) / 62);
-        blocks.push_back ({ target, address + offset, length, reports, static_cast<int> (length - 62u * static_cast<uint32_t> (reports - 1)) });
+        blocks.push_back ({ target, address + offset, length, reports,
+                            static_cast<int> (length - 62u * static_cast<uint32_t> (reports - 1)) });
     }
 
     return blocks;
 }
 
-void expectMemoryHolds (const std::vector<uint8_t>& memory, const juce::MemoryBlock& file, std::vector<Range> sent)
+void expectMemoryHolds (const std::vector<uint8_t>& memory, const juce::MemoryBlock& file,
+                        std::vector<Range> sent)
 {
     const auto* bytes = static_cast<const uint8_t*> (file.getData());
     int64_t wrong = 0, firstWrong = -1;
 
     for (int64_t address = 0; address < static_cast<int64_t> (memory.size()); ++address)
     {
-        const auto inSent = std::any_of (sent.begin(), sent.end(), [&] (Range r) { return address >= r.begin && address < r.end; });
+        const auto inSent = std::any_of (sent.begin(), sent.end(),
+                                         [&] (Range r) { return address >= r.begin && address < r.end; });
         const auto expected = inSent ? bytes[address] : ControllerModel::untouched;
 
         if (memory[static_cast<size_t> (address)] != expected)
@@ -111,7 +116,7 @@ void expectBlocksEqual (const std::vector<BlockSeen>& seen, const std::vector<Bl
 
 ReportBytes startReport (uint8_t target, uint32_t address, uint32_t length)
 {
-    ReportBytes report {};
+    ReportBytes report{};
     report[0] = target;
     report[1] = CMD_START;
     Report::putLittleEndian32 (report.data(), Report::address, address);
@@ -125,7 +130,7 @@ ReportBytes startReport (uint8_t target, uint32_t address, uint32_t length)
 TEST (UpdateEngine, AFullUpdateWritesExactlyTheThreeImages)
 {
     EngineHarness harness;
-    const auto file = harness.writeUpdateFile ({ 0x20, 0x20, 0x02, 0x02 });
+    harness.writeUpdateFile ({ 0x20, 0x20, 0x02, 0x02 });
     harness.controller.model.setFirmwareVersion ({ 0x20, 0x19, 0x05, 0x31 });
     harness.controller.model.setBusyPolls (2);
     harness.controller.attach();
@@ -137,10 +142,13 @@ TEST (UpdateEngine, AFullUpdateWritesExactlyTheThreeImages)
     ASSERT_TRUE (harness.waitForState (STATE_READY));
     EXPECT_EQ (component.m_deviceSysVer, "1.00");
     harness.pressStart();
-    ASSERT_TRUE (pumpUntil ([&] {
-        progress.push_back (component.m_progress.load());
-        return ! component.isThreadRunning();
-    }, 120000));
+    ASSERT_TRUE (pumpUntil (
+        [&]
+        {
+            progress.push_back (component.m_progress.load());
+            return !component.isThreadRunning();
+        },
+        120000));
 
     EXPECT_EQ (component.m_state.load(), STATE_COMPLETE);
     EXPECT_EQ (component.m_progress.load(), 1.0);
@@ -148,9 +156,18 @@ TEST (UpdateEngine, AFullUpdateWritesExactlyTheThreeImages)
     EXPECT_EQ (component.m_finished.load(), 1);
     EXPECT_TRUE (component.m_mainImageStarted.load());
 
+    // The completion report needs no answer: wait for the controller to have read it.
+    ASSERT_TRUE (
+        pumpUntil ([&] { return !harness.controller.model.receivedWithCommand (CMD_COMPLETE).empty(); }));
+    pumpFor (50);
     const auto reports = harness.controller.model.received();
-    const auto& data = UpdateFileBuilder().distinctImagePatterns().firmwareVersion ({ 0x20, 0x20, 0x02, 0x02 }).systemVersion ("1.10").build();
-    expectMemoryHolds (harness.controller.model.memory(), data, { { 0, 0x90000 }, { 0x90000, 0x1CE000 }, { 0x1D0000, 0x1E0000 } });
+    const auto& data = UpdateFileBuilder()
+                           .distinctImagePatterns()
+                           .firmwareVersion ({ 0x20, 0x20, 0x02, 0x02 })
+                           .systemVersion ("1.10")
+                           .build();
+    expectMemoryHolds (harness.controller.model.memory(), data,
+                       { { 0, 0x90000 }, { 0x90000, 0x1CE000 }, { 0x1D0000, 0x1E0000 } });
 
     auto expected = expectedBlocks (TARGET_MAIN, 0, 0x90000);
     const auto sub = expectedBlocks (TARGET_SUB, 0x90000, 0x13E000);
@@ -159,12 +176,12 @@ TEST (UpdateEngine, AFullUpdateWritesExactlyTheThreeImages)
     expected.insert (expected.end(), sys.begin(), sys.end());
     expectBlocksEqual (blocksSeen (reports), expected);
 
-    EXPECT_EQ (harness.controller.model.receivedWithCommand (CMD_START), std::vector<ReportBytes> { startReport (TARGET_MAIN, 0x1D0000, 0x10000) });
+    EXPECT_EQ (harness.controller.model.receivedWithCommand (CMD_START),
+               std::vector<ReportBytes>{ startReport (TARGET_MAIN, 0x1D0000, 0x10000) });
     ASSERT_EQ (harness.controller.model.receivedWithCommand (CMD_COMPLETE).size(), 1u);
     EXPECT_EQ (reports.back()[0], TARGET_DEVICE);
     EXPECT_EQ (reports.back()[1], CMD_COMPLETE);
     EXPECT_EQ (harness.controller.model.receivedWithCommand (CMD_GET_STATUS).size(), 16u * 3u);
-    (void) file;
 }
 
 TEST (UpdateEngine, EqualFirmwareSkipsTheMainImageAndShortensTheSystemImage)
@@ -184,14 +201,20 @@ TEST (UpdateEngine, EqualFirmwareSkipsTheMainImageAndShortensTheSystemImage)
     EXPECT_FALSE (component.m_mainImageStarted.load());
     EXPECT_EQ (component.m_totalDataSize, 0x13E000 + 0x1000);
 
-    const auto data = UpdateFileBuilder().distinctImagePatterns().firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 }).systemVersion ("1.10").build();
-    expectMemoryHolds (harness.controller.model.memory(), data, { { 0x90000, 0x1CE000 }, { 0x1D0000, 0x1D1000 } });
+    const auto data = UpdateFileBuilder()
+                          .distinctImagePatterns()
+                          .firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 })
+                          .systemVersion ("1.10")
+                          .build();
+    expectMemoryHolds (harness.controller.model.memory(), data,
+                       { { 0x90000, 0x1CE000 }, { 0x1D0000, 0x1D1000 } });
 
     auto expected = expectedBlocks (TARGET_SUB, 0x90000, 0x13E000);
     const auto sys = expectedBlocks (TARGET_SYS, 0x1D0000, 0x1000);
     expected.insert (expected.end(), sys.begin(), sys.end());
     expectBlocksEqual (blocksSeen (harness.controller.model.received()), expected);
-    EXPECT_EQ (harness.controller.model.receivedWithCommand (CMD_START), std::vector<ReportBytes> { startReport (TARGET_SUB, 0x1D0000, 0x1000) });
+    EXPECT_EQ (harness.controller.model.receivedWithCommand (CMD_START),
+               std::vector<ReportBytes>{ startReport (TARGET_SUB, 0x1D0000, 0x1000) });
 }
 
 TEST (UpdateEngine, AControllerWithoutSystemVersionReadsAsZero)
@@ -219,7 +242,8 @@ TEST (UpdateEngine, AControllerThatStaysBusyIsPolledUntilStopped)
     harness.pressOk();
     ASSERT_TRUE (harness.waitForState (STATE_READY));
     harness.pressStart();
-    ASSERT_TRUE (pumpUntil ([&] { return harness.controller.model.receivedWithCommand (CMD_GET_STATUS).size() >= 4; }, 20000));
+    ASSERT_TRUE (pumpUntil (
+        [&] { return harness.controller.model.receivedWithCommand (CMD_GET_STATUS).size() >= 4; }, 20000));
 
     const auto times = harness.controller.receiveTimesOf (CMD_GET_STATUS);
     for (size_t i = 1; i < times.size(); ++i)

@@ -14,7 +14,10 @@ uint32_t readLittleEndian32 (const ReportBytes& report, int offset)
 }
 }  // namespace
 
-ControllerModel::ControllerModel() : m_memory (memorySize, untouched) {}
+ControllerModel::ControllerModel()
+    : m_memory (memorySize, untouched)
+{
+}
 
 void ControllerModel::setFirmwareVersion (std::array<uint8_t, 4> bytes)
 {
@@ -53,8 +56,9 @@ ControllerModel::Reply ControllerModel::handle (const ReportBytes& request)
     {
         const auto& trigger = armed.trigger;
 
-        if (index >= trigger.fromReport && (! trigger.command || *trigger.command == request[Report::command])
-            && (trigger.count < 0 || armed.used < trigger.count))
+        if (index >= trigger.fromReport &&
+            (!trigger.command || *trigger.command == request[Report::command]) &&
+            (trigger.count < 0 || armed.used < trigger.count))
         {
             ++armed.used;
             fault = &armed.fault;
@@ -68,8 +72,11 @@ ControllerModel::Reply ControllerModel::handle (const ReportBytes& request)
     {
         switch (fault->kind)
         {
-            case Fault::Kind::silence: return reply;
-            case Fault::Kind::removal: reply.remove = true; return reply;
+            case Fault::Kind::silence:
+                return reply;
+            case Fault::Kind::removal:
+                reply.remove = true;
+                return reply;
 
             case Fault::Kind::wrongEcho:
             {
@@ -82,9 +89,10 @@ ControllerModel::Reply ControllerModel::handle (const ReportBytes& request)
             case Fault::Kind::error:
             case Fault::Kind::answerCode:
             {
-                ReportBytes answer {};
+                ReportBytes answer{};
                 answer[Report::target] = request[Report::target];
-                answer[Report::answer] = fault->kind == Fault::Kind::error ? static_cast<uint8_t> (ANS_ERROR) : fault->value;
+                answer[Report::answer] =
+                    fault->kind == Fault::Kind::error ? static_cast<uint8_t> (ANS_ERROR) : fault->value;
                 if (fault->kind == Fault::Kind::error)
                     answer[Report::reason] = fault->value;
                 reply.answers.push_back (answer);
@@ -116,7 +124,7 @@ ControllerModel::Reply ControllerModel::handle (const ReportBytes& request)
 
 ReportBytes ControllerModel::answerTo (const ReportBytes& request)
 {
-    ReportBytes answer {};
+    ReportBytes answer{};
     answer[Report::target] = request[Report::target];
     answer[Report::answer] = ANS_OK;
 

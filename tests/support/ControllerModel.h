@@ -84,8 +84,8 @@ private:
     void commitBlock();
 
     mutable std::mutex m_lock;
-    std::array<uint8_t, 4> m_firmwareVersion { 0x20, 0x19, 0x01, 0x01 };
-    std::array<uint8_t, 4> m_systemVersion { '1', '.', '0', '0' };
+    std::array<uint8_t, 4> m_firmwareVersion{ 0x20, 0x19, 0x01, 0x01 };
+    std::array<uint8_t, 4> m_systemVersion{ '1', '.', '0', '0' };
     int m_busyPolls = 0;
     uint8_t m_busyCode = ANS_BUSY1;
 

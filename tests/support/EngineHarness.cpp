@@ -46,7 +46,8 @@ void EngineHarness::pressStart()
 {
     auto ready = static_cast<int32_t> (STATE_READY);
     component->m_startPressed = true;
-    ASSERT_TRUE (component->m_state.compare_exchange_strong (ready, STATE_START)) << "not on the version screen";
+    ASSERT_TRUE (component->m_state.compare_exchange_strong (ready, STATE_START))
+        << "not on the version screen";
 }
 
 bool EngineHarness::waitForState (int32_t state, int timeoutMs)
@@ -56,7 +57,7 @@ bool EngineHarness::waitForState (int32_t state, int timeoutMs)
 
 bool EngineHarness::waitForWorkerEnd (int timeoutMs)
 {
-    return pumpUntil ([&] { return ! component->isThreadRunning(); }, timeoutMs);
+    return pumpUntil ([&] { return !component->isThreadRunning(); }, timeoutMs);
 }
 
 void EngineHarness::runWholeUpdate()

@@ -74,7 +74,7 @@ void SimulatedController::answer (const OutputReport& output)
     const auto arrived = std::chrono::steady_clock::now();
 
     // The program writes 64 bytes behind report number 0; anything else is not a request.
-    ReportBytes request {};
+    ReportBytes request{};
     std::copy_n (output.bytes.begin(), std::min (output.bytes.size(), request.size()), request.begin());
 
     {
@@ -94,8 +94,8 @@ void SimulatedController::answer (const OutputReport& output)
     if (reply.answers.empty())
         return;
 
-    waitUntil (arrived + std::chrono::microseconds (m_answerDelayUs.load())
-               + std::chrono::milliseconds (reply.delayMs));
+    waitUntil (arrived + std::chrono::microseconds (m_answerDelayUs.load()) +
+               std::chrono::milliseconds (reply.delayMs));
 
     if (auto d = device())
         for (const auto& a : reply.answers)

@@ -47,7 +47,7 @@ private:
     void answer (const OutputReport& request);
     std::shared_ptr<SimulatedHidDevice> device() const;
 
-    std::atomic<int> m_answerDelayUs { 0 };
+    std::atomic<int> m_answerDelayUs{ 0 };
 
     mutable std::mutex m_lock;
     std::shared_ptr<SimulatedHidDevice> m_device;
