@@ -14,4 +14,8 @@ bool pumpUntil (const std::function<bool()>& condition, int timeoutMs = 5000);
 /** Runs the message loop for the given time. Message thread only. */
 void pumpFor (int milliseconds);
 
+/** Runs the message loop as the program does, blocking until events come, until the condition
+    holds after some event. No time-out: for benchmarks. Message thread only. */
+void runMessageLoopUntil (const std::function<bool()>& condition);
+
 }  // namespace qvxtest

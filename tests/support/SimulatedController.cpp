@@ -29,7 +29,10 @@ void waitUntil (std::chrono::steady_clock::time_point deadline)
 SimulatedController::~SimulatedController()
 {
     if (auto d = device())
+    {
         d->setOutputReportHook (nullptr);
+        d->remove();
+    }
 }
 
 void SimulatedController::attach()
