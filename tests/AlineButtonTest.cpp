@@ -49,63 +49,53 @@ void expectNear (juce::Colour actual, juce::Colour expected, int tolerance, cons
 }  // namespace
 
 //==============================================================================
-struct FaceCase
-{
-    const char* name;
-    juce::Colour buttonColour, buttonOnColour;
-    bool toggledOn, pressed;
-    juce::Colour top, middle, bottom, outline;
-};
-
-void PrintTo (const FaceCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class AlineButtonFace : public testing::TestWithParam<FaceCase>
-{
-};
-
 // A 100 x 41 button: the face runs from y 0.5 to 40.5, so pixel row r has its centre at the
 // gradient's proportion r / 40, and row 20 is the middle stop exactly.
-TEST_P (AlineButtonFace, ShadesFromTopToBottomInItsColours)
+TEST (AlineButtonFace, ShadesFromTopToBottomInItsColours)
 {
-    const auto& c = GetParam();
-    AlineButton button ("OK");
-    button.setButtonText ({});
-    button.setBounds (0, 0, 100, 41);
-    button.setColour (juce::TextButton::buttonColourId, c.buttonColour);
-    button.setColour (juce::TextButton::buttonOnColourId, c.buttonOnColour);
-    button.setToggleState (c.toggledOn, juce::dontSendNotification);
+    struct Case
+    {
+        const char* name;
+        juce::Colour buttonColour, buttonOnColour;
+        bool toggledOn, pressed;
+        juce::Colour top, middle, bottom, outline;
+    };
 
-    if (c.pressed)
-        button.setState (juce::Button::buttonDown);
+    const auto white = juce::Colours::white, red = juce::Colours::red, grey234 = juce::Colour (234, 234, 234);
 
-    const auto image = paintButton (button);
+    const Case cases[] = {
+        { "default colours", white, white, false, false, white, white.darker (0.2f), white,
+          white.darker (0.7f) },
+        { "the window's grey", grey234, grey234, false, false, white, grey234.darker (0.2f), white,
+          grey234.darker (0.7f) },
+        { "pressed: fixed shades", red, red, false, true, juce::Colour (185, 200, 240),
+          juce::Colour (82, 156, 231), juce::Colour (140, 222, 253), red.darker (0.7f) },
+        { "toggled on: the on colour", red, grey234, true, false, white, grey234.darker (0.2f), white,
+          grey234.darker (0.7f) },
+    };
 
-    expectNear (image.getPixelAt (50, 3), lerp (c.top, c.middle, 3.0f / 20.0f), 3, "row 3");
-    expectNear (image.getPixelAt (50, 20), c.middle, 2, "row 20");
-    expectNear (image.getPixelAt (50, 37), lerp (c.middle, c.bottom, 17.0f / 20.0f), 3, "row 37");
-    expectNear (image.getPixelAt (0, 20), c.outline, 3, "left end");
-    EXPECT_EQ (image.getPixelAt (0, 0).getAlpha(), 0) << "rounded corner";
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        AlineButton button ("OK");
+        button.setButtonText ({});
+        button.setBounds (0, 0, 100, 41);
+        button.setColour (juce::TextButton::buttonColourId, c.buttonColour);
+        button.setColour (juce::TextButton::buttonOnColourId, c.buttonOnColour);
+        button.setToggleState (c.toggledOn, juce::dontSendNotification);
+
+        if (c.pressed)
+            button.setState (juce::Button::buttonDown);
+
+        const auto image = paintButton (button);
+
+        expectNear (image.getPixelAt (50, 3), lerp (c.top, c.middle, 3.0f / 20.0f), 3, "row 3");
+        expectNear (image.getPixelAt (50, 20), c.middle, 2, "row 20");
+        expectNear (image.getPixelAt (50, 37), lerp (c.middle, c.bottom, 17.0f / 20.0f), 3, "row 37");
+        expectNear (image.getPixelAt (0, 20), c.outline, 3, "left end");
+        EXPECT_EQ (image.getPixelAt (0, 0).getAlpha(), 0) << "rounded corner";
+    }
 }
-
-const auto grey234 = juce::Colour (234, 234, 234);
-
-INSTANTIATE_TEST_SUITE_P (
-    Cases, AlineButtonFace,
-    testing::Values (FaceCase{ "DefaultColours", juce::Colours::white, juce::Colours::white, false, false,
-                               juce::Colours::white, juce::Colours::white.darker (0.2f), juce::Colours::white,
-                               juce::Colours::white.darker (0.7f) },
-                     FaceCase{ "WindowGrey", grey234, grey234, false, false, juce::Colours::white,
-                               grey234.darker (0.2f), juce::Colours::white, grey234.darker (0.7f) },
-                     FaceCase{ "PressedShadesDoNotDependOnTheColour", juce::Colours::red, juce::Colours::red,
-                               false, true, juce::Colour (185, 200, 240), juce::Colour (82, 156, 231),
-                               juce::Colour (140, 222, 253), juce::Colours::red.darker (0.7f) },
-                     FaceCase{ "ToggledOnTakesTheOnColour", juce::Colours::red, grey234, true, false,
-                               juce::Colours::white, grey234.darker (0.2f), juce::Colours::white,
-                               grey234.darker (0.7f) }),
-    [] (const auto& info) { return std::string (info.param.name); });
 
 TEST (AlineButtonFace, HoveringChangesNothing)
 {
