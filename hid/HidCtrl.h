@@ -37,7 +37,7 @@ public:
     HidUtil* m_pHidUtil = nullptr;
     /** 1 while a controller is attached. Atomic: the worker reads it while the message thread
         follows arrivals and removals. */
-    std::atomic<int32_t> m_connected { 0 };
+    std::atomic<int32_t> m_connected{ 0 };
     int32_t m_version = 0;
     /** The last answer passed on to the owner; message thread only. */
     uint8_t m_recvBuffer[64] = {};

@@ -1,0 +1,438 @@
+#include "platform/IOHID.h"
+
+#include "platform/CFObject.h"
+#include "platform/CreationFailures.h"
+#include "platform/HidBackend.h"
+#include "platform/ReportChannel.h"
+
+#include <juce_events/juce_events.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+//==============================================================================
+struct IOHIDDeviceImpl : CFObject
+{
+    explicit IOHIDDeviceImpl (const platform::HidDeviceDescription& description);
+    ~IOHIDDeviceImpl() override
+    {
+        closeChannel();
+        CFRelease (properties);
+    }
+
+    /** The open channel, opened first if need be; null when the node cannot be opened, which is
+        tried and reported once. Any thread. */
+    std::shared_ptr<platform::ReportChannel> getChannel();
+    /** Message thread. */
+    void closeChannel();
+    void deliverReport (const uint8_t* report, size_t length);
+
+    const std::string id;
+    const std::string node;
+    CFMutableDictionaryRef properties;
+    const std::function<int()> openReportChannel;
+
+    // Message thread only.
+    IOHIDCallback removalCallback = nullptr;
+    void* removalContext = nullptr;
+    IOHIDReportCallback inputCallback = nullptr;
+    void* inputContext = nullptr;
+    unsigned char* inputBuffer = nullptr;
+    CFIndex inputBufferLength = 0;
+    bool scheduled = false;
+    bool announced = false;
+
+    std::mutex channelLock;  // guards the three below against senders on other threads
+    std::shared_ptr<platform::ReportChannel> channel;
+    bool openFailed = false;
+    bool attached = true;
+};
+
+IOHIDDeviceImpl::IOHIDDeviceImpl (const platform::HidDeviceDescription& description)
+    : CFObject (platform::hidDeviceType)
+    , id (description.id)
+    , node (description.node)
+    , properties (new CFDictionaryImpl (&kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks))
+    , openReportChannel (description.openReportChannel)
+{
+    for (const auto& [key, value] : description.properties)
+    {
+        CFTypeRef object =
+            std::holds_alternative<int64_t> (value)
+                ? static_cast<CFTypeRef> (platform::createNumber (std::get<int64_t> (value)))
+                : static_cast<CFTypeRef> (platform::createString (std::get<std::string> (value)));
+        CFDictionarySetValue (properties, CFSTR (key.c_str()), object);
+        CFRelease (object);
+    }
+}
+
+std::shared_ptr<platform::ReportChannel> IOHIDDeviceImpl::getChannel()
+{
+    const std::lock_guard<std::mutex> guard (channelLock);
+    if (channel != nullptr || openFailed || !attached)
+        return channel;
+
+    const int fd = openReportChannel != nullptr ? openReportChannel() : -ENODEV;
+    if (fd >= 0)
+    {
+        channel = std::make_shared<platform::ReportChannel> (fd);
+        return channel;
+    }
+
+    // Once per device, so that a user who lacks the rights sees why, and sees it once.
+    openFailed = true;
+    if (fd != -ENOENT)
+        std::fprintf (stderr, "Cannot open the HID device %s: %s\n", node.c_str(), std::strerror (-fd));
+    return nullptr;
+}
+
+void IOHIDDeviceImpl::closeChannel()
+{
+    std::shared_ptr<platform::ReportChannel> closing;
+    {
+        const std::lock_guard<std::mutex> guard (channelLock);
+        closing = std::move (channel);
+        channel = nullptr;
+    }
+
+    if (closing != nullptr)
+        closing->close();
+}
+
+void IOHIDDeviceImpl::deliverReport (const uint8_t* report, size_t length)
+{
+    if (!scheduled || inputCallback == nullptr || inputBuffer == nullptr || inputBufferLength <= 0)
+        return;
+
+    std::memcpy (inputBuffer, report, std::min (length, static_cast<size_t> (inputBufferLength)));
+    inputCallback (inputContext, kIOReturnSuccess, this, kIOHIDReportTypeInput, 0, inputBuffer,
+                   static_cast<long> (length));
+}
+
+//==============================================================================
+struct IOHIDManagerImpl : CFObject, platform::HidBackend::Listener
+{
+    IOHIDManagerImpl()
+        : CFObject (platform::hidManagerType)
+    {
+    }
+    ~IOHIDManagerImpl() override;
+
+    void deviceAttached (const platform::HidDeviceDescription& description) override;
+    void deviceDetached (const std::string& id) override;
+
+    bool matches (IOHIDDeviceImpl& device) const;
+    /** Tells the matching callback of the device, once, when the manager is scheduled. */
+    void announce (IOHIDDeviceImpl& device);
+    /** Tells the matching callback, on a later turn of the message loop, of the devices there. */
+    void announcePresentDevicesLater();
+
+    std::unique_ptr<platform::HidBackend> backend;
+    bool open = false;
+    bool matchAll = true;
+    std::vector<CFDictionaryRef> criteria;
+    std::vector<IOHIDDeviceImpl*> devices;
+    IOHIDDeviceCallback matchingCallback = nullptr;
+    void* matchingContext = nullptr;
+    bool scheduled = false;
+    bool announcementPending = false;
+};
+
+IOHIDManagerImpl::~IOHIDManagerImpl()
+{
+    backend.reset();
+    for (auto* device : devices)
+        CFRelease (device);
+    for (auto* dictionary : criteria)
+        CFRelease (dictionary);
+}
+
+void IOHIDManagerImpl::deviceAttached (const platform::HidDeviceDescription& description)
+{
+    const auto known = std::any_of (devices.begin(), devices.end(),
+                                    [&] (const auto* device) { return device->id == description.id; });
+    if (known)
+        return;
+
+    auto* device = new IOHIDDeviceImpl (description);
+    devices.push_back (device);
+    announce (*device);
+}
+
+void IOHIDManagerImpl::deviceDetached (const std::string& id)
+{
+    const auto found =
+        std::find_if (devices.begin(), devices.end(), [&] (const auto* device) { return device->id == id; });
+    if (found == devices.end())
+        return;
+
+    // Our reference, taken over from the list, keeps the device alive through its callback.
+    auto* device = *found;
+    devices.erase (found);
+
+    {
+        const std::lock_guard<std::mutex> guard (device->channelLock);
+        device->attached = false;
+    }
+
+    if (device->scheduled && device->removalCallback != nullptr)
+        device->removalCallback (device->removalContext, kIOReturnSuccess, device);
+
+    device->scheduled = false;
+    device->closeChannel();
+    CFRelease (device);
+}
+
+bool IOHIDManagerImpl::matches (IOHIDDeviceImpl& device) const
+{
+    if (matchAll)
+        return true;
+
+    return std::any_of (criteria.begin(), criteria.end(),
+                        [&] (CFDictionaryRef dictionary)
+                        {
+                            return std::all_of (dictionary->entries.begin(), dictionary->entries.end(),
+                                                [&] (const auto& entry) {
+                                                    return platform::valuesEqual (
+                                                        CFDictionaryGetValue (device.properties, entry.first),
+                                                        entry.second);
+                                                });
+                        });
+}
+
+void IOHIDManagerImpl::announce (IOHIDDeviceImpl& device)
+{
+    if (!scheduled || matchingCallback == nullptr || device.announced || !matches (device))
+        return;
+
+    device.announced = true;
+    matchingCallback (matchingContext, kIOReturnSuccess, this, &device);
+}
+
+void IOHIDManagerImpl::announcePresentDevicesLater()
+{
+    if (!scheduled || matchingCallback == nullptr || announcementPending)
+        return;
+
+    announcementPending = true;
+    CFRetain (this);
+    const auto posted = juce::MessageManager::callAsync (
+        [this]
+        {
+            announcementPending = false;
+
+            // A callback may change the list (not in the program, but nothing forbids it).
+            auto present = devices;
+            for (auto* device : present)
+                CFRetain (device);
+            for (auto* device : present)
+            {
+                announce (*device);
+                CFRelease (device);
+            }
+
+            CFRelease (this);
+        });
+
+    if (!posted)
+    {
+        announcementPending = false;
+        CFRelease (this);
+    }
+}
+
+//==============================================================================
+namespace
+{
+
+IOHIDManagerImpl* managerOf (IOHIDManagerRef ref)
+{
+    return platform::objectOfType<IOHIDManagerImpl> (ref, platform::hidManagerType);
+}
+
+IOHIDDeviceImpl* deviceOf (IOHIDDeviceRef ref)
+{
+    return platform::objectOfType<IOHIDDeviceImpl> (ref, platform::hidDeviceType);
+}
+
+bool isDefaultMode (CFRunLoopRef runLoop, CFStringRef mode)
+{
+    return runLoop != nullptr && platform::valuesEqual (mode, kCFRunLoopDefaultMode);
+}
+
+platform::HidBackendFactory& backendFactoryForTests()
+{
+    static platform::HidBackendFactory factory;
+    return factory;
+}
+
+}  // namespace
+
+namespace platform
+{
+
+void setHidBackendFactoryForTests (HidBackendFactory factory)
+{
+    backendFactoryForTests() = std::move (factory);
+}
+
+std::unique_ptr<HidBackend> createHidBackend()
+{
+    const auto& factory = backendFactoryForTests();
+    return factory != nullptr ? factory() : createLinuxHidBackend();
+}
+
+}  // namespace platform
+
+//==============================================================================
+IOHIDManagerRef IOHIDManagerCreate (CFAllocatorRef, IOOptionBits)
+{
+    if (platform::creationFails (platform::Creation::hidManager))
+        return nullptr;
+
+    return new IOHIDManagerImpl();
+}
+
+void IOHIDManagerSetDeviceMatchingMultiple (IOHIDManagerRef ref, CFArrayRef multiple)
+{
+    auto* manager = managerOf (ref);
+    if (manager == nullptr)
+        return;
+
+    for (auto* dictionary : manager->criteria)
+        CFRelease (dictionary);
+    manager->criteria.clear();
+
+    manager->matchAll = multiple == nullptr;
+    for (CFIndex i = 0; i < CFArrayGetCount (multiple); ++i)
+    {
+        const auto* value = CFArrayGetValueAtIndex (multiple, i);
+        if (CFGetTypeID (value) == platform::dictionaryType)
+            manager->criteria.push_back (static_cast<CFDictionaryRef> (CFRetain (value)));
+    }
+}
+
+IOReturn IOHIDManagerOpen (IOHIDManagerRef ref, IOOptionBits)
+{
+    auto* manager = managerOf (ref);
+    if (manager == nullptr)
+        return kIOReturnBadArgument;
+    if (manager->open)
+        return kIOReturnSuccess;
+
+    auto backend = platform::createHidBackend();
+    if (backend == nullptr || !backend->start (*manager))
+        return kIOReturnNotOpen;
+
+    manager->backend = std::move (backend);
+    manager->open = true;
+    return kIOReturnSuccess;
+}
+
+CFSetRef IOHIDManagerCopyDevices (IOHIDManagerRef ref)
+{
+    auto* manager = managerOf (ref);
+    if (manager == nullptr || !manager->open)
+        return nullptr;
+
+    std::vector<CFTypeRef> matched;
+    for (auto* device : manager->devices)
+        if (manager->matches (*device))
+            matched.push_back (device);
+
+    return matched.empty() ? nullptr : new CFSetImpl (std::move (matched));
+}
+
+void IOHIDManagerRegisterDeviceMatchingCallback (IOHIDManagerRef ref, IOHIDDeviceCallback callback,
+                                                 void* context)
+{
+    auto* manager = managerOf (ref);
+    if (manager == nullptr)
+        return;
+
+    manager->matchingCallback = callback;
+    manager->matchingContext = context;
+    manager->announcePresentDevicesLater();
+}
+
+void IOHIDManagerScheduleWithRunLoop (IOHIDManagerRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+{
+    auto* manager = managerOf (ref);
+    if (manager == nullptr || !isDefaultMode (runLoop, runLoopMode))
+        return;
+
+    runLoop->keep (manager);
+    manager->scheduled = true;
+    manager->announcePresentDevicesLater();
+}
+
+//==============================================================================
+CFTypeRef IOHIDDeviceGetProperty (IOHIDDeviceRef ref, CFStringRef key)
+{
+    auto* device = deviceOf (ref);
+    return device != nullptr ? CFDictionaryGetValue (device->properties, key) : nullptr;
+}
+
+void IOHIDDeviceRegisterRemovalCallback (IOHIDDeviceRef ref, IOHIDCallback callback, void* context)
+{
+    if (auto* device = deviceOf (ref))
+    {
+        device->removalCallback = callback;
+        device->removalContext = context;
+    }
+}
+
+void IOHIDDeviceRegisterInputReportCallback (IOHIDDeviceRef ref, unsigned char* report, CFIndex reportLength,
+                                             IOHIDReportCallback callback, void* context)
+{
+    if (auto* device = deviceOf (ref))
+    {
+        device->inputBuffer = report;
+        device->inputBufferLength = reportLength;
+        device->inputCallback = callback;
+        device->inputContext = context;
+    }
+}
+
+void IOHIDDeviceScheduleWithRunLoop (IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+{
+    auto* device = deviceOf (ref);
+    if (device == nullptr || !isDefaultMode (runLoop, runLoopMode))
+        return;
+
+    device->scheduled = true;
+    if (auto channel = device->getChannel())
+        channel->startReading ([device] (const uint8_t* report, size_t length)
+                               { device->deliverReport (report, length); });
+}
+
+void IOHIDDeviceUnscheduleFromRunLoop (IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+{
+    auto* device = deviceOf (ref);
+    if (device == nullptr || !isDefaultMode (runLoop, runLoopMode))
+        return;
+
+    device->scheduled = false;
+    device->closeChannel();
+}
+
+IOReturn IOHIDDeviceSetReport (IOHIDDeviceRef ref, IOHIDReportType reportType, CFIndex reportID,
+                               const uint8_t* report, CFIndex reportLength)
+{
+    auto* device = deviceOf (ref);
+    if (device == nullptr || reportType != kIOHIDReportTypeOutput || reportID < 0 || reportID > 255 ||
+        report == nullptr || reportLength <= 0 ||
+        reportLength > static_cast<CFIndex> (platform::ReportChannel::maxReportLength))
+        return kIOReturnBadArgument;
+
+    const auto channel = device->getChannel();
+    if (channel == nullptr)
+        return kIOReturnNotOpen;
+
+    return channel->write (static_cast<uint8_t> (reportID), report, static_cast<size_t> (reportLength))
+               ? kIOReturnSuccess
+               : kIOReturnError;
+}
