@@ -1,0 +1,137 @@
+// The button's Return key and focus frame in a real window, with key events from the X server.
+#include "support/MessageLoop.h"
+#include "ui/AlineButton.h"
+#include "window/KeySender.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+struct ClickCounter : juce::Button::Listener
+{
+    void buttonClicked (juce::Button*) override { ++clicks; }
+    int clicks = 0;
+};
+
+class ButtonInWindow : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isEmpty())
+            GTEST_SKIP() << "needs the X display that the window tests' main starts";
+
+        ASSERT_TRUE (keys.isConnected());
+        window.setSize (200, 60);
+        window.addAndMakeVisible (button);
+        button.setBounds (50, 20, 100, 20);
+        button.addListener (&counter);
+        window.addToDesktop (0);
+        window.setVisible (true);
+        ASSERT_TRUE (
+            qvxtest::pumpUntil ([this] { return window.isShowing() && window.getPeer() != nullptr; }));
+
+        // The window must be mapped before it can take the focus.
+        ASSERT_TRUE (qvxtest::pumpUntil (
+            [this]
+            {
+                button.grabKeyboardFocus();
+                return button.hasKeyboardFocus (false);
+            }));
+    }
+
+    void TearDown() override
+    {
+        button.removeListener (&counter);
+        window.removeFromDesktop();
+    }
+
+    unsigned long nativeWindow()
+    {
+        return (unsigned long)(juce::pointer_sized_uint)window.getPeer()->getNativeHandle();
+    }
+
+    juce::Colour faceMiddle()
+    {
+        return button.createComponentSnapshot (button.getLocalBounds()).getPixelAt (50, 10);
+    }
+
+    juce::Component window;
+    AlineButton button{ "OK" };
+    ClickCounter counter;
+    qvxtest::KeySender keys;
+    unsigned long time = 1000;
+};
+
+using Key = qvxtest::KeySender::Key;
+
+bool isPressedBlue (juce::Colour colour)
+{
+    return colour.getBlue() > 200 && colour.getRed() < 140;
+}
+
+}  // namespace
+
+TEST_F (ButtonInWindow, HeldReturnShowsPressedAndClicksOnceAfterTheRelease)
+{
+    keys.send (nativeWindow(), Key::returnKey, true, time);
+    qvxtest::pumpFor (300);
+
+    EXPECT_EQ (counter.clicks, 0) << "no click while the key is down";
+    EXPECT_TRUE (isPressedBlue (faceMiddle()));
+
+    // Key repeats while the key is held: a release and a press with the same time each.
+    for (int i = 0; i < 3; ++i)
+    {
+        time += 40;
+        keys.send (nativeWindow(), Key::returnKey, false, time);
+        keys.send (nativeWindow(), Key::returnKey, true, time);
+        qvxtest::pumpFor (60);
+    }
+
+    EXPECT_EQ (counter.clicks, 0) << "no click while the key repeats";
+
+    keys.send (nativeWindow(), Key::returnKey, false, time + 500);
+    EXPECT_TRUE (qvxtest::pumpUntil ([this] { return counter.clicks > 0; }, 3000));
+    qvxtest::pumpFor (300);
+    EXPECT_EQ (counter.clicks, 1);
+    EXPECT_FALSE (isPressedBlue (faceMiddle()));
+}
+
+TEST_F (ButtonInWindow, ShiftReturnAndSpaceDoNotClick)
+{
+    keys.send (nativeWindow(), Key::shiftKey, true, time);
+    keys.send (nativeWindow(), Key::returnKey, true, time + 10);
+    qvxtest::pumpFor (100);
+    keys.send (nativeWindow(), Key::returnKey, false, time + 100);
+    keys.send (nativeWindow(), Key::shiftKey, false, time + 110);
+    qvxtest::pumpFor (300);
+    EXPECT_EQ (counter.clicks, 0) << "Shift+Return";
+    EXPECT_FALSE (isPressedBlue (faceMiddle()));
+
+    keys.send (nativeWindow(), Key::spaceKey, true, time + 200);
+    qvxtest::pumpFor (100);
+    keys.send (nativeWindow(), Key::spaceKey, false, time + 300);
+    qvxtest::pumpFor (300);
+    EXPECT_EQ (counter.clicks, 0) << "space";
+
+    // The same window and focus still click on a plain Return.
+    keys.send (nativeWindow(), Key::returnKey, true, time + 400);
+    keys.send (nativeWindow(), Key::returnKey, false, time + 450);
+    EXPECT_TRUE (qvxtest::pumpUntil ([this] { return counter.clicks == 1; }, 3000));
+}
+
+TEST_F (ButtonInWindow, AThinGreyFrameShowsOnlyWithTheFocus)
+{
+    const auto focused = button.createComponentSnapshot (button.getLocalBounds());
+    button.giveAwayKeyboardFocus();
+    ASSERT_TRUE (qvxtest::pumpUntil ([this] { return !button.hasKeyboardFocus (true); }));
+    const auto unfocused = button.createComponentSnapshot (button.getLocalBounds());
+
+    // The frame's top edge runs along y = 0.15 x 20 = 3 from x = 5 to x = 95.
+    EXPECT_NE (focused.getPixelAt (50, 3), unfocused.getPixelAt (50, 3));
+    EXPECT_LT (focused.getPixelAt (50, 3).getBrightness(), unfocused.getPixelAt (50, 3).getBrightness());
+    EXPECT_EQ (focused.getPixelAt (50, 10), unfocused.getPixelAt (50, 10));
+    EXPECT_EQ (focused.getPixelAt (2, 10), unfocused.getPixelAt (2, 10));
+}

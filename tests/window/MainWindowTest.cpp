@@ -1,0 +1,56 @@
+#include "ui/MainWindow.h"
+#include "support/MessageLoop.h"
+#include "ui/MainComponent.h"
+#include "window/XSession.h"
+
+#include <gtest/gtest.h>
+
+using qvxtest::XSession;
+
+TEST (MainWindow, OpensFixedCentredOnTopWithTheNativeTitleBarAndNoButtons)
+{
+    XSession session;
+    ASSERT_TRUE (session.isOpen());
+
+    MainWindow window;
+    const auto id = qvxtest::windowIdOf (window);
+    ASSERT_NE (id, 0u);
+    ASSERT_TRUE (
+        qvxtest::pumpUntil ([&] { return window.isShowing() && !session.boundsOnScreen (id).isEmpty(); }));
+
+    auto* content = dynamic_cast<MainComponent*> (window.getContentComponent());
+    ASSERT_NE (content, nullptr);
+    EXPECT_EQ (content->getBounds(), juce::Rectangle<int> (0, 0, 406, 154))
+        << "the native title bar leaves the content the whole window";
+
+    auto* peer = window.getPeer();
+    ASSERT_NE (peer, nullptr);
+    EXPECT_EQ (peer->getBounds().getWidth(), 406);
+    EXPECT_EQ (peer->getBounds().getHeight(), 154);
+    EXPECT_EQ (session.boundsOnScreen (id).getWidth(), 406);
+    EXPECT_EQ (session.boundsOnScreen (id).getHeight(), 154);
+
+    EXPECT_EQ (window.getName(), "QVX-720 update program");
+    EXPECT_EQ (window.getBackgroundColour(), juce::Colour (234, 234, 234));
+    EXPECT_TRUE (window.isUsingNativeTitleBar());
+    EXPECT_TRUE (window.isAlwaysOnTop());
+    EXPECT_FALSE (window.isResizable());
+    EXPECT_EQ (window.getCloseButton(), nullptr);
+    EXPECT_EQ (window.getMinimiseButton(), nullptr);
+    EXPECT_EQ (window.getMaximiseButton(), nullptr);
+
+    const auto flags = peer->getStyleFlags();
+    EXPECT_NE (flags & juce::ComponentPeer::windowHasTitleBar, 0);
+    EXPECT_EQ (flags &
+                   (juce::ComponentPeer::windowHasCloseButton | juce::ComponentPeer::windowHasMinimiseButton |
+                    juce::ComponentPeer::windowHasMaximiseButton | juce::ComponentPeer::windowIsResizable),
+               0);
+
+    const auto userArea = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    const auto centre = window.getScreenBounds().getCentre();
+    EXPECT_NEAR (centre.getX(), userArea.getCentreX(), 1);
+    EXPECT_NEAR (centre.getY(), userArea.getCentreY(), 1);
+
+    qvxtest::pumpFor (200);  // let it paint
+    EXPECT_TRUE (session.saveScreenshot (id, "main-window").existsAsFile());
+}

@@ -1,0 +1,232 @@
+// The built program, started as child processes on the test's display.
+#include "window/UpdaterProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+
+using qvxtest::ChildProgram;
+using qvxtest::XSession;
+
+namespace
+{
+
+// Generous bounds for a sanitizer build on a busy machine; they only keep a broken program
+// from hanging the test.
+constexpr int quitTimeoutMs = 20000;
+
+struct UpdaterProgramTest : testing::Test
+{
+    void SetUp() override
+    {
+        ASSERT_TRUE (guard.problem().isEmpty()) << guard.problem();
+        ASSERT_TRUE (session.isOpen());
+    }
+
+    /** Starts a copy and waits for its one window. */
+    XSession::WindowId startAndWaitForWindow (std::unique_ptr<ChildProgram>& program,
+                                              const juce::StringArray& arguments = {})
+    {
+        program = qvxtest::startUpdater (arguments);
+        EXPECT_TRUE (program->isStarted());
+        const auto windows = qvxtest::waitForWindows (session, *program);
+        EXPECT_EQ (windows.size(), 1u) << program->standardError();
+        return windows.empty() ? 0 : windows.front();
+    }
+
+    /** Expects the program to end by itself with exit code 0 and no sanitizer report. */
+    static void expectCleanExit (ChildProgram& program, const juce::String& how)
+    {
+        const auto status = program.waitForExit (quitTimeoutMs);
+        ASSERT_TRUE (status.has_value()) << how << ": still running";
+        EXPECT_TRUE (WIFEXITED (*status) && WEXITSTATUS (*status) == 0)
+            << how << ": " << ChildProgram::describeStatus (*status) << "\n"
+            << program.standardError();
+        EXPECT_FALSE (ChildProgram::holdsSanitizerReport (program.standardError()))
+            << how << ":\n"
+            << program.standardError();
+    }
+
+    qvxtest::UpdaterRunGuard guard;
+    XSession session;
+};
+
+struct ArgumentsCase
+{
+    const char* label;
+    juce::StringArray arguments;
+};
+
+void PrintTo (const ArgumentsCase& c, std::ostream* stream)
+{
+    *stream << c.label;
+}
+
+struct WindowWithArguments : UpdaterProgramTest, testing::WithParamInterface<ArgumentsCase>
+{
+};
+
+}  // namespace
+
+TEST_P (WindowWithArguments, TheWindowIsFixedCentredOnTopWithoutButtonsWhateverTheArguments)
+{
+    std::unique_ptr<ChildProgram> program;
+    const auto window = startAndWaitForWindow (program, GetParam().arguments);
+    ASSERT_NE (window, 0u);
+
+    // The window as a window manager sees it.
+    const auto screen = session.screenBounds();
+    const auto bounds = session.boundsOnScreen (window);
+    EXPECT_EQ (bounds.getWidth(), 406);
+    EXPECT_EQ (bounds.getHeight(), 154);
+    EXPECT_NEAR (bounds.getCentreX(), screen.getCentreX(), 1);
+    EXPECT_NEAR (bounds.getCentreY(), screen.getCentreY(), 1);
+
+    // _MOTIF_WM_HINTS: flags, functions, decorations. Moving is all the frame may offer: no
+    // close, minimise, maximise or resize. (JUCE 7 writes no fixed size into WM_NORMAL_HINTS:
+    // its setBounds replaces the min and max size it wrote just before.)
+    const auto motif = session.longValues (window, "_MOTIF_WM_HINTS");
+    ASSERT_GE (motif.size(), 3u);
+    const long moveOnly = 4;
+    EXPECT_EQ (motif[1], moveOnly) << "close, minimise, maximise or resize offered";
+    const long minimiseMaximiseResize = 0x20 | 0x40 | 0x4;
+    EXPECT_EQ (motif[2] & minimiseMaximiseResize, 0);
+    EXPECT_NE (motif[2] & 8, 0) << "no title bar";
+
+    EXPECT_TRUE (session.atomNames (window, "_NET_WM_STATE").contains ("_NET_WM_STATE_ABOVE"));
+    for (const auto* action : { "_NET_WM_ACTION_CLOSE", "_NET_WM_ACTION_MINIMIZE",
+                                "_NET_WM_ACTION_FULLSCREEN", "_NET_WM_ACTION_RESIZE" })
+        EXPECT_FALSE (session.atomNames (window, "_NET_WM_ALLOWED_ACTIONS").contains (action)) << action;
+
+    EXPECT_EQ (session.title (window), "QVX-720 update program");
+
+    juce::Thread::sleep (300);  // let it paint
+    EXPECT_TRUE (
+        session.saveScreenshot (window, juce::String ("updater-window-") + GetParam().label).existsAsFile());
+
+    ASSERT_TRUE (program->sendSignal (SIGTERM));
+    expectCleanExit (*program, "SIGTERM");
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Arguments, WindowWithArguments,
+    testing::Values (ArgumentsCase{ "none", {} }, ArgumentsCase{ "help", { "--help" } },
+                     ArgumentsCase{ "file_and_process_serial", { "-psn_0_4711", "qvx720__v999.bin" } },
+                     ArgumentsCase{ "empty_and_unicode",
+                                    { "--", "", juce::String::fromUTF8 (u8"Ünïcødé") } }),
+    [] (const auto& info) { return std::string (info.param.label); });
+
+TEST_F (UpdaterProgramTest, ASecondStartEndsAndBringsTheRunningWindowToTheFront)
+{
+    std::unique_ptr<ChildProgram> first;
+    const auto window = startAndWaitForWindow (first);
+    ASSERT_NE (window, 0u);
+    session.watchActivationRequests();
+
+    // Twice: the running copy keeps listening after the first hand-over.
+    for (int round = 0; round < 2; ++round)
+    {
+        const auto other = session.createFocusedWindow();
+        ASSERT_TRUE (session.hasFocus (other));
+
+        auto second = qvxtest::startUpdater ({ "--second", juce::String (round) });
+        expectCleanExit (*second, "second start");
+        EXPECT_TRUE (session.viewableWindowsOf (second->pid()).empty());
+
+        // The hand-over is complete when the second copy ends; the window may take a moment.
+        const auto deadline = juce::Time::getMillisecondCounter() + 5000;
+        while (!session.hasFocus (window) && juce::Time::getMillisecondCounter() < deadline)
+            juce::Thread::sleep (10);
+
+        EXPECT_TRUE (session.hasFocus (window)) << "round " << round;
+        EXPECT_TRUE (session.activationWasRequested (window)) << "round " << round;
+        EXPECT_EQ (session.viewableWindowsOf (first->pid()).size(), 1u);
+        EXPECT_FALSE (first->hasExited());
+    }
+
+    ASSERT_TRUE (first->sendSignal (SIGTERM));
+    expectCleanExit (*first, "SIGTERM");
+}
+
+TEST_F (UpdaterProgramTest, ASecondStartThatCannotReachTheRunningCopyStillEnds)
+{
+    // The lock is taken, but nobody listens: a copy of another user, or one that hangs.
+    qvxtest::InstanceLockHolder lock;
+    ASSERT_TRUE (lock.isHeld());
+
+    auto second = qvxtest::startUpdater();
+    expectCleanExit (*second, "unreachable running copy");
+    EXPECT_TRUE (session.viewableWindowsOf (second->pid()).empty());
+}
+
+namespace
+{
+
+enum class QuitRequest
+{
+    sigterm,
+    sigint,
+    sighup,
+    windowManagerClose
+};
+
+juce::String describe (QuitRequest request)
+{
+    switch (request)
+    {
+        case QuitRequest::sigterm:
+            return "SIGTERM";
+        case QuitRequest::sigint:
+            return "SIGINT";
+        case QuitRequest::sighup:
+            return "SIGHUP";
+        case QuitRequest::windowManagerClose:
+            return "window manager close";
+    }
+
+    return {};
+}
+
+void PrintTo (QuitRequest request, std::ostream* stream)
+{
+    *stream << describe (request);
+}
+
+struct QuitRequests : UpdaterProgramTest, testing::WithParamInterface<QuitRequest>
+{
+};
+
+}  // namespace
+
+TEST_P (QuitRequests, ThePlatformsQuitEndsTheProgramCleanly)
+{
+    std::unique_ptr<ChildProgram> program;
+    const auto window = startAndWaitForWindow (program);
+    ASSERT_NE (window, 0u);
+
+    switch (GetParam())
+    {
+        case QuitRequest::sigterm:
+            ASSERT_TRUE (program->sendSignal (SIGTERM));
+            break;
+        case QuitRequest::sigint:
+            ASSERT_TRUE (program->sendSignal (SIGINT));
+            break;
+        case QuitRequest::sighup:
+            ASSERT_TRUE (program->sendSignal (SIGHUP));
+            break;
+        case QuitRequest::windowManagerClose:
+            session.requestClose (window);
+            break;
+    }
+
+    expectCleanExit (*program, describe (GetParam()));
+    EXPECT_TRUE (session.viewableWindowsOf (program->pid()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P (Requests, QuitRequests,
+                          testing::Values (QuitRequest::sigterm, QuitRequest::sigint, QuitRequest::sighup,
+                                           QuitRequest::windowManagerClose),
+                          [] (const auto& info)
+                          { return describe (info.param).replace (" ", "_").toStdString(); });

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+class MainComponent;
+
+/** The program's one window: fixed size, always on top, with the platform's title bar and no
+    buttons in it; its content is the MainComponent, which it owns.
+
+    The constructor builds and shows it. Message thread only. */
+class MainWindow : public juce::DocumentWindow
+{
+public:
+    MainWindow();
+    ~MainWindow() override;
+
+    /** The window manager's close (there is no close button) quits the program the way the
+        platform's other quit requests do. */
+    void userTriedToCloseWindow() override;
+
+private:
+    MainComponent* m_pMainComponent = nullptr;  // owned through setContentOwned
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
+};
