@@ -21,13 +21,13 @@
 
 namespace
 {
-std::atomic<long> workerAllocations { 0 }, messageAllocations { 0 };
+std::atomic<long> workerAllocations{ 0 }, messageAllocations{ 0 };
 thread_local std::atomic<long>* allocationCounter = nullptr;
 
 double threadCpuSeconds (pthread_t thread)
 {
     clockid_t clock;
-    timespec ts {};
+    timespec ts{};
     if (pthread_getcpuclockid (thread, &clock) != 0 || clock_gettime (clock, &ts) != 0)
         return 0.0;
     return static_cast<double> (ts.tv_sec) + static_cast<double> (ts.tv_nsec) * 1e-9;
@@ -46,9 +46,9 @@ public:
         m_workerCpuAtEnd = threadCpuSeconds (pthread_self());
     }
 
-    std::atomic<bool> m_workerStarted { false };
-    pthread_t m_workerThread {};
-    std::atomic<double> m_workerCpuAtEnd { 0.0 };
+    std::atomic<bool> m_workerStarted{ false };
+    pthread_t m_workerThread{};
+    std::atomic<double> m_workerCpuAtEnd{ 0.0 };
 };
 
 struct Result
@@ -64,7 +64,10 @@ struct Result
 Result runUpdate (int answerDelayUs)
 {
     qvxtest::TemporaryFolder folder;
-    qvxtest::UpdateFileBuilder().distinctImagePatterns().firmwareVersion ({ 0x20, 0x20, 0x02, 0x02 }).writeTo (folder.get());
+    qvxtest::UpdateFileBuilder()
+        .distinctImagePatterns()
+        .firmwareVersion ({ 0x20, 0x20, 0x02, 0x02 })
+        .writeTo (folder.get());
 
     qvxtest::SimulatedController controller;
     controller.model.setFirmwareVersion ({ 0x20, 0x19, 0x01, 0x01 });
@@ -88,7 +91,7 @@ Result runUpdate (int answerDelayUs)
     const auto start = juce::Time::getMillisecondCounterHiRes();
     auto ready = static_cast<int32_t> (STATE_READY);
     component.m_state.compare_exchange_strong (ready, STATE_START);
-    qvxtest::runMessageLoopUntil ([&] { return ! component.isThreadRunning(); });
+    qvxtest::runMessageLoopUntil ([&] { return !component.isThreadRunning(); });
     const auto end = juce::Time::getMillisecondCounterHiRes();
 
     allocationCounter = nullptr;
@@ -117,8 +120,14 @@ void* operator new (std::size_t size)
     throw std::bad_alloc();
 }
 
-void operator delete (void* p) noexcept { std::free (p); }
-void operator delete (void* p, std::size_t) noexcept { std::free (p); }
+void operator delete (void* p) noexcept
+{
+    std::free (p);
+}
+void operator delete (void* p, std::size_t) noexcept
+{
+    std::free (p);
+}
 
 int main()
 {
@@ -139,10 +148,12 @@ int main()
                  static_cast<double> (instant.messageAllocs) / static_cast<double> (instant.exchanges));
 
     const auto delayed = runUpdate (1000);
-    const auto floor = static_cast<double> (delayed.exchanges) * 0.001 + static_cast<double> (delayed.polls) * 0.1;
-    std::printf ("(b) answers after 1 ms: %s, %zu exchanges in %.2f s; floor %.2f s; %.2f %% over (goal: 2 %%)\n",
-                 delayed.complete ? "complete" : "FAILED", delayed.exchanges, delayed.seconds, floor,
-                 (delayed.seconds / floor - 1.0) * 100.0);
+    const auto floor =
+        static_cast<double> (delayed.exchanges) * 0.001 + static_cast<double> (delayed.polls) * 0.1;
+    std::printf (
+        "(b) answers after 1 ms: %s, %zu exchanges in %.2f s; floor %.2f s; %.2f %% over (goal: 2 %%)\n",
+        delayed.complete ? "complete" : "FAILED", delayed.exchanges, delayed.seconds, floor,
+        (delayed.seconds / floor - 1.0) * 100.0);
 
     return instant.complete && delayed.complete ? 0 : 1;
 }

@@ -19,7 +19,7 @@ void dispatchOrNap()
 {
     // runDispatchLoopUntil sleeps a whole millisecond whenever the queue is empty, which would
     // make every exchange with the simulated controller last a millisecond.
-    if (! juce::dispatchNextMessageOnSystemQueue (true))
+    if (!juce::dispatchNextMessageOnSystemQueue (true))
         std::this_thread::sleep_for (std::chrono::microseconds (50));
 }
 }  // namespace
@@ -28,7 +28,7 @@ bool pumpUntil (const std::function<bool()>& condition, int timeoutMs)
 {
     const auto deadline = juce::Time::getMillisecondCounterHiRes() + timeoutMs;
 
-    while (! condition())
+    while (!condition())
     {
         if (juce::Time::getMillisecondCounterHiRes() >= deadline)
             return condition();
@@ -49,7 +49,7 @@ void pumpFor (int milliseconds)
 
 void runMessageLoopUntil (const std::function<bool()>& condition)
 {
-    while (! condition())
+    while (!condition())
         juce::dispatchNextMessageOnSystemQueue (false);
 }
 
