@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hid/HidHandler.h"
+#include "ui/CustomLookAndFeel.h"
 #include "update/Protocol.h"
 #include "update/UpdateState.h"
 
@@ -9,27 +10,48 @@
 #include <atomic>
 #include <functional>
 
+class AlineButton;
 class HidCtrl;
 
 /** The window's content and the holder of the update: its members describe the running update
     and are shared by the message thread and the worker thread "UpdatingThread", whose body is
     run(). It owns the controller link and hears of its events through HidHandler.
 
+    It is also the screen: the texts, the language list, the progress bar and the two buttons
+    follow m_state, and the buttons drive the update.
+
     Construct, use and destroy it on the message thread. */
 class MainComponent : public juce::Component,
                       public juce::AsyncUpdater,
                       public juce::Thread,
-                      public HidHandler
+                      public HidHandler,
+                      public juce::ComboBox::Listener,
+                      public juce::Button::Listener
 {
 public:
     MainComponent();
     ~MainComponent() override;
 
+    /** Background, the warning icon of the error screens, the screen text; then puts the
+        keyboard focus where the screen wants it. */
+    void paint (juce::Graphics& g) override;
+    /** Rebuilds the screen and places the widgets. */
+    void resized() override;
+
     /** The worker: the update's state machine. Worker thread only. */
     void run() override;
 
-    /** Redraws after a request of the worker or of a removal. Message thread. */
+    /** The language list: makes the chosen language current, then rebuilds the screen. */
+    void comboBoxChanged (juce::ComboBox* box) override;
+    /** OK, Start, Cancel and Close; any other button is ignored. Message thread. */
+    void buttonClicked (juce::Button* button) override;
+
+    /** Rebuilds the screen after a request of the worker or of a removal. Message thread. */
     void handleAsyncUpdate() override;
+
+    /** Rebuilds everything that differs between screens from m_state and the texts of the
+        current language: title, text, widgets, captions. Message thread. */
+    void UpdateDrawing();
 
     //==============================================================================
     // Events of the controller link, on the message thread.
@@ -83,9 +105,26 @@ public:
     bool SetStateUnlessRemoved (int32_t newState);
 
     //==============================================================================
+    // The screen: message thread only.
+
+    juce::GlyphArrangement m_textLayout;
+    LangLookAndFeel m_langLookAndFeel;
+    juce::ComboBox* m_pLangBox = nullptr;
+    ProgressLookAndFeel* m_pProgressLookAndFeel = nullptr;
+
+    /** Written by the worker. */
+    std::atomic<double> m_progress{ 0.0 };
+    /** What the progress bar shows: a copy of m_progress that only the message thread touches,
+        since the bar reads it from its own timer. */
+    double m_shownProgress = 0.0;
+
+    juce::ProgressBar* m_pProgressBar = nullptr;
+    AlineButton* m_pOkButton = nullptr;
+    AlineButton* m_pCancelButton = nullptr;
+
+    //==============================================================================
     // Update and exchange members, shared by the message thread and the worker.
 
-    std::atomic<double> m_progress{ 0.0 };
     juce::CriticalSection m_drawLock;
     juce::WaitableEvent m_responseEvent{ false };
     UpdImage m_updImage[UPD_KIND_NUM];
@@ -130,6 +169,38 @@ public:
     int m_responseTimeoutMs = 10000;
 
 private:
+    /** Copies m_progress into m_shownProgress every 30 ms, often enough for a smooth bar: the
+        worker asks for no redraw inside a block, which can take seconds. */
+    class ProgressFollower : public juce::Timer
+    {
+    public:
+        explicit ProgressFollower (MainComponent& owner)
+            : m_owner (owner)
+        {
+        }
+        void timerCallback() override { m_owner.m_shownProgress = m_owner.m_progress.load(); }
+
+    private:
+        MainComponent& m_owner;
+    };
+    ProgressFollower m_progressFollower{ *this };
+
+    /** Set once Cancel or a quit has begun: later clicks do nothing. */
+    bool m_quitting = false;
+    /** Set while the message thread waits for the answer to the abort report, so that the
+        answer path wakes it although the worker no longer runs. */
+    std::atomic<bool> m_awaitingCancelAnswer{ false };
+
+    void okClicked();
+    void cancelClicked();
+    /** Sends the abort report and waits, painting meanwhile, for the answer or the exchange's
+        time-out. Only with the worker stopped: it uses the report buffers alone. */
+    void sendCancelAndWait();
+    /** Ends the worker the way a quit does: clears the answer, wakes it, waits up to 5 s. */
+    void stopWorker();
+    void quit();
+    void addText (const juce::String& text, bool bold, float x, float y, float width, float height);
+
     juce::File getUpdateFolder() const;
 
     void requestRedraw();

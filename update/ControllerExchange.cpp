@@ -92,6 +92,7 @@ void MainComponent::inputCallBack (int)
 
     std::memset (m_pHidCtrl->m_recvBuffer, 0, sizeof (m_pHidCtrl->m_recvBuffer));
 
-    if (isThreadRunning())
+    // The abort report is awaited on the message thread after the worker has stopped.
+    if (isThreadRunning() || m_awaitingCancelAnswer.load())
         m_responseEvent.signal();
 }

@@ -77,12 +77,6 @@ void MainComponent::run()
     }
 }
 
-void MainComponent::handleAsyncUpdate()
-{
-    const juce::ScopedLock lock (m_drawLock);
-    repaint();
-}
-
 void MainComponent::requestRedraw()
 {
     const juce::ScopedLock lock (m_drawLock);

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 #include "support/MessageLoop.h"
+#include "text/Loader.h"
 #include "ui/MainComponent.h"
 #include "window/XSession.h"
 
@@ -30,7 +31,8 @@ TEST (MainWindow, OpensFixedCentredOnTopWithTheNativeTitleBarAndNoButtons)
     EXPECT_EQ (session.boundsOnScreen (id).getWidth(), 406);
     EXPECT_EQ (session.boundsOnScreen (id).getHeight(), 154);
 
-    EXPECT_EQ (window.getName(), "QVX-720 update program");
+    // The title the window starts with gives way to the screen's, in the current language.
+    EXPECT_EQ (window.getName(), TxtLoader::getInstance()->getString (SID_STR_0000));
     EXPECT_EQ (window.getBackgroundColour(), juce::Colour (234, 234, 234));
     EXPECT_TRUE (window.isUsingNativeTitleBar());
     EXPECT_TRUE (window.isAlwaysOnTop());

@@ -1,0 +1,301 @@
+// The updater driven through its own buttons against the simulated controller. A quit is seen
+// where the real one ends up: the application object's quit stops JUCE's message loop.
+#include "support/EngineHarness.h"
+#include "support/MessageLoop.h"
+#include "ui/AlineButton.h"
+
+#include <gtest/gtest.h>
+
+using namespace qvxtest;
+using Kind = ControllerModel::Fault::Kind;
+
+namespace
+{
+
+/** A JUCE application object, so that the component's quit reaches JUCEApplication::quit. */
+class TestApplication : public juce::JUCEApplication
+{
+public:
+    const juce::String getApplicationName() override { return "ButtonsTest"; }
+    const juce::String getApplicationVersion() override { return "1"; }
+    void initialise (const juce::String&) override {}
+    void shutdown() override {}
+};
+
+juce::JUCEApplicationBase* createTestApplication()
+{
+    return nullptr;
+}
+
+class Buttons : public ::testing::Test
+{
+protected:
+    Buttons()
+    {
+        juce::JUCEApplicationBase::createInstance = &createTestApplication;
+        application = std::make_unique<TestApplication>();
+    }
+
+    ~Buttons() override
+    {
+        harness.component.reset();
+        application.reset();
+    }
+
+    MainComponent& start (bool withFile = true, bool attached = true)
+    {
+        if (withFile)
+            harness.writeUpdateFile();
+        if (attached)
+            harness.controller.attach();
+
+        auto& component = harness.createComponent();
+        component.setSize (406, 154);
+        return component;
+    }
+
+    static bool quitRequested() { return juce::MessageManager::getInstance()->hasStopMessageBeenSent(); }
+
+    void click (AlineButton* button)
+    {
+        button->triggerClick();
+        pumpFor (20);
+    }
+
+    size_t cancelReports() { return harness.controller.model.receivedWithCommand (CMD_CANCEL).size(); }
+
+    EngineHarness harness;
+    std::unique_ptr<TestApplication> application;
+};
+
+TEST_F (Buttons, AWholeUpdateFromTheLanguageScreenToTheQuitAfterCompletion)
+{
+    auto& component = start();
+    harness.controller.setAnswerDelayMicroseconds (300);
+
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    pumpFor (50);
+    EXPECT_EQ (component.m_pOkButton->getButtonText(), "Start");
+    EXPECT_TRUE (component.m_pCancelButton->isVisible());
+
+    juce::String versionText;
+    for (int i = 0; i < component.m_textLayout.getNumGlyphs(); ++i)
+        versionText += juce::String::charToString (component.m_textLayout.getGlyph (i).getCharacter());
+    EXPECT_TRUE (versionText.contains ("Ver. 1.00\n")) << versionText;
+    EXPECT_TRUE (versionText.endsWith ("Ver. 1.10")) << versionText;
+
+    click (component.m_pOkButton);
+
+    // The bar moves while the blocks go out, and only the bar is shown.
+    std::vector<double> shown;
+    ASSERT_TRUE (pumpUntil (
+        [&]
+        {
+            if (component.m_pProgressBar->isVisible())
+                shown.push_back (component.m_shownProgress);
+            return component.m_state.load() == STATE_COMPLETE;
+        },
+        120000));
+    ASSERT_FALSE (shown.empty());
+    EXPECT_GT (std::count_if (shown.begin(), shown.end(), [] (double p) { return p > 0.0 && p < 1.0; }), 0);
+    EXPECT_TRUE (std::is_sorted (shown.begin(), shown.end()));
+
+    ASSERT_TRUE (pumpUntil ([&] { return component.m_finished.load() == 1; }));
+    pumpFor (50);
+    EXPECT_TRUE (component.m_pOkButton->isVisible());
+    EXPECT_FALSE (quitRequested());
+
+    click (component.m_pOkButton);
+    EXPECT_TRUE (quitRequested());
+    EXPECT_FALSE (component.isThreadRunning());
+    EXPECT_EQ (cancelReports(), 0u);
+
+    const auto file = UpdateFileBuilder()
+                          .distinctImagePatterns()
+                          .firmwareVersion ({ 0x20, 0x20, 0x02, 0x02 })
+                          .systemVersion ("1.10")
+                          .build();
+    const auto memory = harness.controller.model.memory();
+    const auto* bytes = static_cast<const uint8_t*> (file.getData());
+    EXPECT_TRUE (std::equal (bytes, bytes + 0x1CE000, memory.begin()));
+    EXPECT_TRUE (std::equal (bytes + 0x1D0000, bytes + 0x1E0000, memory.begin() + 0x1D0000));
+}
+
+TEST_F (Buttons, OkOnTheCompletionScreenQuitsOnlyOnceTheCompletionReportWentOut)
+{
+    auto& component = start();
+    component.m_startPressed = true;
+    component.m_state = STATE_COMPLETE;
+    component.UpdateDrawing();
+
+    click (component.m_pOkButton);
+    EXPECT_FALSE (quitRequested());
+
+    component.m_finished = 1;
+    click (component.m_pOkButton);
+    EXPECT_TRUE (quitRequested());
+}
+
+TEST_F (Buttons, CloseOnTheVersionScreenSendsTheAbortAndQuitsOnItsAnswerNotAtTheTimeOut)
+{
+    auto& component = start();
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+
+    // Long enough that waiting for the time-out cannot pass; the answer comes 200 ms late.
+    component.m_responseTimeoutMs = 60000;
+    harness.controller.model.addFault ({ CMD_CANCEL, 0, -1 }, { Kind::delay, 0, 200 });
+
+    // The second click arrives during the wait for the answer and must not send again.
+    component.m_pCancelButton->triggerClick();
+    component.m_pCancelButton->triggerClick();
+
+    ASSERT_TRUE (pumpUntil ([] { return quitRequested(); }, 20000));
+    EXPECT_EQ (cancelReports(), 1u);
+    EXPECT_FALSE (component.isThreadRunning());
+
+    const auto cancel = harness.controller.model.receivedWithCommand (CMD_CANCEL).front();
+    EXPECT_EQ (cancel[Report::target], TARGET_DEVICE);
+}
+
+TEST_F (Buttons, CancelDuringTheStartExchangeStopsTheWorkerBeforeTheAbortGoesOut)
+{
+    auto& component = start();
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+
+    // The controller keeps the start report unanswered: the worker waits on the event.
+    harness.controller.model.addFault ({ CMD_START, 0, -1 }, { Kind::silence });
+    component.m_responseTimeoutMs = 60000;
+    click (component.m_pOkButton);
+    ASSERT_TRUE (
+        pumpUntil ([&] { return !harness.controller.model.receivedWithCommand (CMD_START).empty(); }));
+
+    component.m_pCancelButton->triggerClick();
+    ASSERT_TRUE (pumpUntil ([] { return quitRequested(); }, 20000));
+
+    EXPECT_FALSE (component.isThreadRunning());
+    EXPECT_EQ (cancelReports(), 1u);
+    const auto received = harness.controller.model.received();
+    EXPECT_EQ (received.back()[Report::command], CMD_CANCEL) << "nothing of the worker after the abort";
+}
+
+struct QuitCase
+{
+    const char* name;
+    bool withFile;
+    bool attached;
+    int32_t shownState;
+    bool reportSent;
+};
+
+class ErrorScreens : public Buttons, public ::testing::WithParamInterface<QuitCase>
+{
+};
+
+TEST_P (ErrorScreens, CloseQuitsAndSendsTheAbortOnlyWhereItCanGoOut)
+{
+    const auto& c = GetParam();
+    auto& component = start (c.withFile, c.attached);
+    component.m_responseTimeoutMs = 60000;
+
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (c.shownState)) << std::hex << component.m_state.load();
+    pumpFor (20);
+    EXPECT_FALSE (component.m_pOkButton->isVisible());
+    EXPECT_EQ (component.m_pCancelButton->getButtonText(), "Close");
+
+    // OK is hidden, but pressed it would quit too: Start was never pressed.
+    click (component.m_pCancelButton);
+    ASSERT_TRUE (pumpUntil ([] { return quitRequested(); }, 20000));
+    EXPECT_EQ (cancelReports(), c.reportSent ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P (Cases, ErrorScreens,
+                          ::testing::Values (QuitCase{ "NoController", true, false, ERR_NOT_CONNECTED,
+                                                       false },
+                                             QuitCase{ "NoFile", false, true, ERR_FILE_NOT_FOUND, true }),
+                          [] (const auto& info) { return std::string (info.param.name); });
+
+struct FileCase
+{
+    const char* name;
+    std::function<UpdateFileBuilder (UpdateFileBuilder)> change;
+    int32_t expected;
+};
+
+class FileErrors : public Buttons, public ::testing::WithParamInterface<FileCase>
+{
+};
+
+TEST_P (FileErrors, ShowTheFileErrorScreenWithoutStartingTheWorker)
+{
+    const auto& c = GetParam();
+    auto& component = start (false, true);
+    c.change (UpdateFileBuilder().distinctImagePatterns().systemVersion ("1.10"))
+        .writeTo (harness.folder.get());
+
+    click (component.m_pOkButton);
+    EXPECT_EQ (component.m_state.load(), c.expected);
+    EXPECT_FALSE (component.isThreadRunning());
+    EXPECT_FALSE (component.m_pOkButton->isVisible());
+    EXPECT_EQ (component.m_textLayout.getGlyph (0).getCharacter(), 'T') << "the file error text";
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Cases, FileErrors,
+    ::testing::Values (FileCase{ "Size", [] (UpdateFileBuilder b) { return b.size (1000); }, ERR_FILE_SIZE },
+                       FileCase{ "Crc", [] (UpdateFileBuilder b) { return b.wrongCrc(); }, ERR_FILE_CRC },
+                       FileCase{ "SystemVersion",
+                                 [] (UpdateFileBuilder b) { return b.systemVersion ("1-10"); },
+                                 ERR_FILE_VERSION }),
+    [] (const auto& info) { return std::string (info.param.name); });
+
+TEST_F (Buttons, RemovalDuringTheTransferShowsItsErrorAndCloseQuitsAtOnceWithoutAReport)
+{
+    auto& component = start();
+    harness.controller.model.addFault ({ CMD_DATA, 40, 1 }, { Kind::removal });
+    component.m_responseTimeoutMs = 60000;
+
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (ERR_REMOVED, 20000));
+    pumpFor (50);
+    EXPECT_TRUE (component.m_pCancelButton->isVisible());
+
+    click (component.m_pCancelButton);
+    EXPECT_TRUE (quitRequested());
+    EXPECT_EQ (cancelReports(), 0u);
+}
+
+TEST_F (Buttons, OkPressedAgainWhileTheFirstPassRunsChecksTheFileOnlyOnce)
+{
+    auto& component = start();
+    int checks = 0;
+    component.m_onUpdateFileChosenForTests = [&] (const juce::File&) { ++checks; };
+    component.m_responseTimeoutMs = 5000;
+    harness.controller.model.addFault ({ CMD_CHECK_MODE, 0, 1 }, { Kind::delay, 0, 300 });
+
+    component.m_pOkButton->triggerClick();
+    pumpFor (50);
+    component.m_pOkButton->triggerClick();
+
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    EXPECT_EQ (checks, 1);
+}
+
+TEST_F (Buttons, DestructionDuringTheTransferStopsTheWorker)
+{
+    auto& component = start();
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    click (component.m_pOkButton);
+    ASSERT_TRUE (pumpUntil ([&] { return component.m_state.load() >= STATE_DATA; }));
+
+    harness.component.reset();
+    EXPECT_FALSE (quitRequested());
+}
+
+}  // namespace
