@@ -1,0 +1,152 @@
+// Every screen in every language in the real window: screenshots as test artefacts, the text
+// inside its rectangle with no missing glyph, and the keyboard focus where Return should act.
+#include "platform/SystemFonts.h"
+#include "support/MessageLoop.h"
+#include "support/RecordingContext.h"
+#include "text/Loader.h"
+#include "ui/AlineButton.h"
+#include "ui/MainComponent.h"
+#include "ui/MainWindow.h"
+#include "window/XSession.h"
+
+#include <gtest/gtest.h>
+
+using qvxtest::XSession;
+
+namespace
+{
+
+const char* languageCodes[] = { "en", "fr", "de",      "es",      "it", "nl",
+                                "ru", "pt", "zh-Hans", "zh-Hant", "ko", "ja" };
+
+struct ScreenState
+{
+    const char* name;
+    int32_t state;
+};
+
+const ScreenState screens[] = { { "language", STATE_INIT },
+                                { "versions", STATE_READY },
+                                { "transfer", STATE_DATA },
+                                { "complete", STATE_COMPLETE },
+                                { "not-connected", ERR_NOT_CONNECTED },
+                                { "file-error", ERR_FILE_CRC },
+                                { "error", ERR_TIMEOUT } };
+
+/** The rectangle a screen's text must stay in. */
+juce::Rectangle<float> textArea (int32_t state, int w, int h)
+{
+    if (UpdState::isError (state))
+        return { 105.0f, 20.0f, w - 125.0f, h - 20.0f };
+
+    return { 20.0f, 20.0f, w - 40.0f, h - 20.0f };
+}
+
+class ScreensInWindow : public ::testing::TestWithParam<int>
+{
+};
+
+TEST_P (ScreensInWindow, FitTheirRectanglesWithEveryGlyphDrawable)
+{
+    XSession session;
+    ASSERT_TRUE (session.isOpen());
+
+    MainWindow window;
+    auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
+    ASSERT_NE (component, nullptr);
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return window.isShowing(); }));
+
+    const auto lang = static_cast<LangIdTable_t> (GetParam());
+    component->m_pLangBox->setSelectedId (lang + 1, juce::sendNotificationSync);
+    component->m_fileReady = 8;
+    component->m_deviceSysVer = "1.05";
+    component->m_fileSysVer = "1.10";
+
+    const auto folder = juce::File (QVX_TEST_ARTEFACTS).getChildFile ("screens");
+    folder.createDirectory();
+
+    for (const auto& screen : screens)
+    {
+        SCOPED_TRACE (juce::String (languageCodes[lang]) + " " + screen.name);
+        component->m_state = screen.state;
+        component->UpdateDrawing();
+        qvxtest::pumpFor (30);
+
+        auto& layout = component->m_textLayout;
+        ASSERT_GT (layout.getNumGlyphs(), 0);
+        const auto area = textArea (screen.state, component->getWidth(), component->getHeight());
+
+        for (int i = 0; i < layout.getNumGlyphs(); ++i)
+        {
+            const auto& glyph = layout.getGlyph (i);
+
+            if (glyph.isWhitespace())
+                continue;
+
+            EXPECT_TRUE (area.expanded (0.5f).contains (glyph.getBounds()))
+                << "glyph " << i << " at " << glyph.getBounds().toString();
+        }
+
+        // Every glyph drawn comes from a face that has it: none is a missing-glyph box.
+        juce::Image picture (juce::Image::ARGB, component->getWidth(), component->getHeight(), true);
+        qvxtest::RecordingContext context (picture);
+        {
+            juce::Graphics g (context);
+            component->paint (g);
+        }
+        ASSERT_FALSE (context.glyphs().empty());
+        for (const auto& drawn : context.glyphs())
+        {
+            auto* face = dynamic_cast<InstalledTypeface*> (drawn.font.getTypefacePtr().get());
+            ASSERT_NE (face, nullptr) << drawn.font.getTypefaceName();
+            EXPECT_TRUE (face->hasCharacter ((juce::juce_wchar)drawn.glyphNumber))
+                << drawn.font.getTypefaceName() << " U+" << juce::String::toHexString (drawn.glyphNumber);
+        }
+
+        // The text ends above the buttons' row where a button stands beside it.
+        const auto bottom = layout.getBoundingBox (0, -1, false).getBottom();
+        if (component->m_pOkButton->isVisible() || component->m_pCancelButton->isVisible())
+        {
+            EXPECT_LE (bottom, static_cast<float> (component->getHeight() - 40)) << "over the buttons";
+        }
+
+        const auto image = window.createComponentSnapshot (window.getLocalBounds());
+        const auto file =
+            folder.getChildFile (juce::String (languageCodes[lang]) + "-" + screen.name + ".png");
+        file.deleteFile();
+        juce::FileOutputStream stream (file);
+        ASSERT_TRUE (stream.openedOk());
+        juce::PNGImageFormat().writeImageToStream (image, stream);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Languages, ScreensInWindow, ::testing::Range (0, 12),
+                          [] (const auto& info)
+                          { return std::string (languageCodes[info.param]).replace (2, 1, ""); });
+
+TEST (ScreenFocus, ReturnActsOnOkOnTheLanguageScreenAndOnCloseOnErrorScreens)
+{
+    XSession session;
+    ASSERT_TRUE (session.isOpen());
+
+    MainWindow window;
+    auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
+    ASSERT_NE (component, nullptr);
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return window.isShowing(); }));
+    window.toFront (true);
+
+    EXPECT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
+        << "language screen";
+
+    component->m_state = ERR_NOT_CONNECTED;
+    component->UpdateDrawing();
+    EXPECT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pCancelButton->hasKeyboardFocus (true); }))
+        << "error screen";
+
+    component->m_state = STATE_COMPLETE;
+    component->UpdateDrawing();
+    EXPECT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
+        << "completion screen";
+}
+
+}  // namespace
