@@ -147,11 +147,24 @@ TEST_F (Buttons, CloseOnTheVersionScreenSendsTheAbortAndQuitsOnItsAnswerNotAtThe
     component.m_responseTimeoutMs = 60000;
     harness.controller.model.addFault ({ CMD_CANCEL, 0, -1 }, { Kind::delay, 0, 200 });
 
+    // The message loop keeps running during the wait (so the window paints): a timer sees the
+    // report out and the quit not yet requested.
+    bool ranDuringWait = false;
+    struct Probe : juce::Timer
+    {
+        std::function<void()> tick;
+        void timerCallback() override { tick(); }
+    } probe;
+    probe.tick = [&] { ranDuringWait = ranDuringWait || (cancelReports() == 1 && !quitRequested()); };
+    probe.startTimer (10);
+
     // The second click arrives during the wait for the answer and must not send again.
     component.m_pCancelButton->triggerClick();
     component.m_pCancelButton->triggerClick();
 
     ASSERT_TRUE (pumpUntil ([] { return quitRequested(); }, 20000));
+    probe.stopTimer();
+    EXPECT_TRUE (ranDuringWait);
     EXPECT_EQ (cancelReports(), 1u);
     EXPECT_FALSE (component.isThreadRunning());
 
