@@ -161,11 +161,7 @@ TEST (UpdateEngine, AFullUpdateWritesExactlyTheThreeImages)
         pumpUntil ([&] { return !harness.controller.model.receivedWithCommand (CMD_COMPLETE).empty(); }));
     pumpFor (50);
     const auto reports = harness.controller.model.received();
-    const auto& data = UpdateFileBuilder()
-                           .distinctImagePatterns()
-                           .firmwareVersion ({ 0x20, 0x20, 0x02, 0x02 })
-                           .systemVersion ("1.10")
-                           .build();
+    const auto& data = harness.fileContents;
     expectMemoryHolds (harness.controller.model.memory(), data,
                        { { 0, 0x90000 }, { 0x90000, 0x1CE000 }, { 0x1D0000, 0x1E0000 } });
 
@@ -201,11 +197,7 @@ TEST (UpdateEngine, EqualFirmwareSkipsTheMainImageAndShortensTheSystemImage)
     EXPECT_FALSE (component.m_mainImageStarted.load());
     EXPECT_EQ (component.m_totalDataSize, 0x13E000 + 0x1000);
 
-    const auto data = UpdateFileBuilder()
-                          .distinctImagePatterns()
-                          .firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 })
-                          .systemVersion ("1.10")
-                          .build();
+    const auto& data = harness.fileContents;
     expectMemoryHolds (harness.controller.model.memory(), data,
                        { { 0x90000, 0x1CE000 }, { 0x1D0000, 0x1D1000 } });
 

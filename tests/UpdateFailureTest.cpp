@@ -312,11 +312,7 @@ TEST (UpdateDuplicatedAnswers, NeverPassForASuccessfulUpdate)
 
     if (state == STATE_COMPLETE)
     {
-        const auto file = UpdateFileBuilder()
-                              .distinctImagePatterns()
-                              .firmwareVersion ({ 0x20, 0x20, 0x02, 0x02 })
-                              .systemVersion ("1.10")
-                              .build();
+        const auto& file = harness.fileContents;
         const auto memory = harness.controller.model.memory();
         const auto* bytes = static_cast<const uint8_t*> (file.getData());
         EXPECT_TRUE (std::equal (bytes, bytes + 0x1CE000, memory.begin()));

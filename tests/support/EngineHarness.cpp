@@ -19,11 +19,10 @@ EngineHarness::~EngineHarness()
 
 juce::File EngineHarness::writeUpdateFile (std::array<uint8_t, 4> firmwareVersion)
 {
-    return UpdateFileBuilder()
-        .distinctImagePatterns()
-        .firmwareVersion (firmwareVersion)
-        .systemVersion ("1.10")
-        .writeTo (folder.get());
+    const auto builder =
+        UpdateFileBuilder().distinctImagePatterns().firmwareVersion (firmwareVersion).systemVersion ("1.10");
+    fileContents = builder.build();
+    return builder.writeTo (folder.get());
 }
 
 MainComponent& EngineHarness::createComponent()

@@ -44,6 +44,8 @@ public:
     void runWholeUpdate();
 
     TemporaryFolder folder;
+    /** What writeUpdateFile() wrote. */
+    juce::MemoryBlock fileContents;
     SimulatedController controller;
     std::unique_ptr<MainComponent> component;
 };
