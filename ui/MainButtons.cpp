@@ -4,8 +4,6 @@
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 
-#include <cstring>
-
 void MainComponent::buttonClicked (juce::Button* button)
 {
     // Once a quit has begun (Cancel may be waiting for the controller) nothing else starts.
@@ -32,7 +30,7 @@ void MainComponent::okClicked()
         CheckUpdFile();
         const auto checked = m_state.load();
 
-        if (!(checked >= ERR_FILE_NOT_FOUND && checked <= ERR_FILE_CRC))
+        if (!UpdState::isFileError (checked))
         {
             if (m_pHidCtrl->m_connected.load() != 0)
             {
@@ -80,9 +78,7 @@ void MainComponent::cancelClicked()
 
 void MainComponent::sendCancelAndWait()
 {
-    std::memset (m_sendData, 0, sizeof (m_sendData));
-    m_sendData[Report::target] = TARGET_DEVICE;
-    m_sendData[Report::command] = CMD_CANCEL;
+    prepareRequest (TARGET_DEVICE, CMD_CANCEL);
 
     m_responseEvent.reset();
     m_awaitingCancelAnswer = true;

@@ -14,11 +14,6 @@ const juce::Colour screenColour (234, 234, 234);
 const juce::Colour mainImageBarColour (250, 50, 200);
 const juce::Colour otherImageBarColour (8, 8, 8);
 
-bool isTransferState (int32_t state)
-{
-    return state >= STATE_BLOCK && state <= STATE_GET_STATUS;
-}
-
 /** A version "1.05" as the two arguments "1" and "05". */
 std::array<juce::String, 4> versionArguments (const juce::String& version)
 {
@@ -103,7 +98,7 @@ void MainComponent::UpdateDrawing()
     {
         addErrorText (formatText (texts->getString (SID_STR_0008), oneArgument (model)));
     }
-    else if (isTransferState (state))
+    else if (UpdState::isTransferring (state))
     {
         addTwoPartText (formatText (texts->getString (SID_STR_0012), oneArgument (model)) + "\n\n",
                         texts->getString (SID_STR_0013));
@@ -113,7 +108,7 @@ void MainComponent::UpdateDrawing()
         addText (formatText (texts->getString (SID_STR_0014), oneArgument (model)), false, 20.0f, 20.0f,
                  w - 40.0f, h - 20.0f);
     }
-    else if (state >= ERR_FILE_NOT_FOUND && state <= ERR_FILE_CRC)
+    else if (UpdState::isFileError (state))
     {
         addErrorText (texts->getString (SID_STR_0007));
     }
@@ -133,7 +128,7 @@ void MainComponent::UpdateDrawing()
         m_pLangBox->setVisible (false);
     }
 
-    if (isTransferState (state))
+    if (UpdState::isTransferring (state))
     {
         m_pProgressBar->setVisible (true);
 
@@ -168,7 +163,7 @@ void MainComponent::UpdateDrawing()
         showButton (m_pCancelButton, texts->getString (state == STATE_INIT ? SID_STR_0003 : SID_STR_0004),
                     leftPlace);
     }
-    else if (isTransferState (state))
+    else if (UpdState::isTransferring (state))
     {
         m_pOkButton->setVisible (false);
         m_pCancelButton->setVisible (false);
