@@ -85,8 +85,7 @@ TEST_F (ButtonInWindow, HeldReturnShowsPressedAndClicksOnceAfterTheRelease)
     for (int i = 0; i < 3; ++i)
     {
         time += 40;
-        keys.send (nativeWindow(), Key::returnKey, false, time);
-        keys.send (nativeWindow(), Key::returnKey, true, time);
+        keys.sendRepeat (nativeWindow(), Key::returnKey, time);
         qvxtest::pumpFor (60);
     }
 

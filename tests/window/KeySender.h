@@ -24,8 +24,12 @@ public:
         milliseconds. JUCE follows Shift from its own key events, so Shift+Return is a Shift
         press, then Return. An auto-repeat is a release and a press with the same time. */
     void send (unsigned long window, Key key, bool press, unsigned long time);
+    /** An auto-repeat of a held key: a release and a press with the same time, sent together. */
+    void sendRepeat (unsigned long window, Key key, unsigned long time);
 
 private:
+    void queue (unsigned long window, Key key, bool press, unsigned long time);
+
     void* m_display = nullptr;
 };
 
