@@ -1,5 +1,7 @@
-// The window tests' entry point. It runs the tests on JUCE's message thread, on the display named
-// by DISPLAY or, when there is none (CI), on an Xvfb display of its own for the whole run.
+// The window tests' entry point. It runs the tests on JUCE's message thread, on an Xvfb display
+// of its own for the whole run.
+#include "support/PrivateNamespaces.h"
+
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -165,21 +167,24 @@ int main (int argc, char** argv)
     if (GTEST_FLAG_GET (list_tests))
         return RUN_ALL_TESTS();
 
+    // Updater copies started by these tests then never meet one of another test run. Without
+    // root the tests still work: UpdaterRunGuard makes them wait for each other instead.
+    const auto isolation = qvxtest::enterPrivateNamespaces();
+    if (!isolation.empty())
+        std::fprintf (stderr, "Running without private namespaces (%s)\n", isolation.c_str());
+
+    // Always a display of this process's own: a desktop's display or another test's Xvfb would
+    // let other windows and other input into the tests.
     XvfbServer server;
-    const char* display = std::getenv ("DISPLAY");
+    const auto name = server.start();
 
-    if (display == nullptr || *display == 0)
+    if (name.empty())
     {
-        const auto name = server.start();
-
-        if (name.empty())
-        {
-            std::fprintf (stderr, "Could not start Xvfb (see %s/xvfb.log)\n", QVX_TEST_ARTEFACTS);
-            return 1;
-        }
-
-        ::setenv ("DISPLAY", name.c_str(), 1);
+        std::fprintf (stderr, "Could not start Xvfb (see %s/xvfb.log)\n", QVX_TEST_ARTEFACTS);
+        return 1;
     }
+
+    ::setenv ("DISPLAY", name.c_str(), 1);
 
     XInitThreads();
     auto* atomsConnection = createWindowManagerAtoms();
