@@ -31,8 +31,11 @@ std::optional<FontFaceLocation> findInstalledFontFace (const juce::String& famil
 /** A typeface drawn from one face of an installed font file.
 
     Glyphs are read from the file when first needed; a character that the face lacks is left to
-    JUCE's fallback typeface instead of being drawn as the face's missing-glyph box. Like every
-    JUCE typeface it lays out text on one thread at a time (here: the message thread). */
+    JUCE's fallback typeface instead of being drawn as the face's missing-glyph box. A tab
+    advances to the next tab stop, as in text. A face whose ascent plus descent (JUCE's font
+    height) exceeds 1.2 em is drawn with its em at height / 1.2, as large as the macOS faces that
+    the texts name. Like every JUCE typeface it lays out text on one thread at a time (here: the
+    message thread). */
 class InstalledTypeface : public juce::CustomTypeface
 {
 public:
@@ -48,6 +51,12 @@ public:
     bool hasCharacter (juce::juce_wchar character) const;
 
     const FontFaceLocation& getLocation() const { return m_location; }
+
+    /** The face's advances and kerning; a tab goes to the next stop, every eight spaces from the
+        start of its line, and at least one space further. */
+    void getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs,
+                            juce::Array<float>& xOffsets) override;
+    float getStringWidth (const juce::String& text) override;
 
 protected:
     bool loadGlyphIfPossible (juce::juce_wchar character) override;

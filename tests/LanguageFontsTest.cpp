@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace
@@ -124,6 +125,50 @@ TEST_F (LanguageFontsTest, BothChineseLanguagesShareOneFaceThatCoversBothScripts
     // Characters that only one of the two scripts writes so.
     for (const auto c : { L'简', L'体', L'繁', L'體', L'这', L'這', L'设', L'設' })
         EXPECT_TRUE (face->hasCharacter ((juce::juce_wchar)c)) << (int)c;
+}
+
+TEST_F (LanguageFontsTest, ATabAdvancesToTheNextTabStopAndAtLeastASpaceInEveryFont)
+{
+    for (const auto* name :
+         { "Verdana", "Geneva CY", "STHeiti", "AppleGothic Regular", "Osaka", defaultSansName })
+    {
+        for (const auto style : { juce::Font::plain, juce::Font::bold })
+        {
+            const juce::Font font (name, 13.0f, style);
+            SCOPED_TRACE (juce::String (name) + " " + juce::String (style));
+
+            // Where the last character of the text starts.
+            const auto lastStart = [&font] (const juce::String& text)
+            {
+                juce::Array<int> glyphs;
+                juce::Array<float> xOffsets;
+                font.getGlyphPositions (text, glyphs, xOffsets);
+                return xOffsets[xOffsets.size() - 2];
+            };
+
+            const auto space = font.getStringWidthFloat (" ");
+            const auto firstStop = lastStart ("\t0");
+            ASSERT_GT (space, 1.0f);
+            EXPECT_GE (firstStop, space);
+            EXPECT_FLOAT_EQ (lastStart ("i\t0"), firstStop) << "short text before the tab";
+            EXPECT_FLOAT_EQ (lastStart ("Error ID:\n\t0") - font.getStringWidthFloat ("Error ID:\n"),
+                             firstStop)
+                << "each line has its own stops";
+            EXPECT_FLOAT_EQ (font.getStringWidthFloat ("i\t0"), firstStop + font.getStringWidthFloat ("0"));
+
+            // After text of any length: the first stop at least a space further on.
+            juce::String before;
+
+            for (int length = 0; length < 40; ++length, before << "i")
+            {
+                const auto end = font.getStringWidthFloat (before);
+                const auto stop = lastStart (before + "\t0");
+                EXPECT_GE (stop - end, space - 0.001f) << length;
+                EXPECT_LT (stop - end, firstStop + space) << length;
+                EXPECT_NEAR (stop / firstStop, std::round (stop / firstStop), 0.0001f) << length;
+            }
+        }
+    }
 }
 
 TEST_F (LanguageFontsTest, EachNameIsResolvedOnceAndKeptAcrossJucesCacheClearing)

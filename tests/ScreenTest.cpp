@@ -262,6 +262,91 @@ TEST_F (ScreenFixture, EveryLanguageFillsEveryScreenWithoutLeftOverPlaceholders)
         }
 }
 
+//==============================================================================
+// How the screens' text is drawn: the glyphs as laid out in m_textLayout, their ink from the
+// glyphs' own outlines at their positions.
+
+/** Ink of the glyphs from first to first + count - 1, in pixels; empty for whitespace. */
+juce::Rectangle<float> inkOf (juce::GlyphArrangement& layout, int first, int count)
+{
+    juce::Path ink;
+
+    for (int i = first; i < first + count; ++i)
+        layout.getGlyph (i).createPath (ink);
+
+    return ink.getBounds();
+}
+
+bool isHanOrHangul (juce::juce_wchar c)
+{
+    return (c >= 0x4e00 && c <= 0x9fff) || (c >= 0xac00 && c <= 0xd7a3);
+}
+
+const int32_t errorScreens[] = { ERR_NOT_CONNECTED, ERR_FILE_CRC, ERR_TIMEOUT };
+
+TEST_F (ScreenFixture, TheErrorIdsTabLeavesAtLeastASpaceInEveryLanguage)
+{
+    for (int lang = LANG_EN; lang < LANG_NUM; ++lang)
+        for (const auto state : errorScreens)
+        {
+            show (state, static_cast<LangIdTable_t> (lang));
+            SCOPED_TRACE (juce::String (lang) + " state " + juce::String::toHexString (state));
+
+            auto& layout = component().m_textLayout;
+            const auto label = text().indexOf ("Error ID:\t0x");
+            ASSERT_GE (label, 0) << text();
+
+            const auto& space = layout.getGlyph (label + 5);  // between "Error" and "ID"
+            const auto& colon = layout.getGlyph (label + 8);
+            const auto& digit = layout.getGlyph (label + 10);
+            ASSERT_EQ (colon.getCharacter(), ':');
+            ASSERT_EQ (digit.getCharacter(), '0');
+
+            const auto spaceWidth = space.getBounds().getWidth();
+            const auto gap = digit.getLeft() - colon.getRight();
+            EXPECT_GT (spaceWidth, 1.0f);
+            EXPECT_GE (gap, spaceWidth) << "\"Error ID:\" and \"0x\" " << gap << " px apart";
+            EXPECT_EQ (digit.getBaselineY(), colon.getBaselineY()) << "on one line";
+            RecordProperty ("tabGap" + std::to_string (lang) + "_" + std::to_string (state),
+                            juce::String (gap, 2).toStdString());
+        }
+}
+
+TEST_F (ScreenFixture, CjkTextIsAsLargeAsTheLatinOfTheEnglishScreens)
+{
+    const auto heightOfModel = [this]
+    {
+        const auto at = text().indexOf ("QVX-720");
+        EXPECT_GE (at, 0) << text();
+        return inkOf (component().m_textLayout, at, 7).getHeight();
+    };
+
+    // The capitals and digits of the model name on the English screen, at the same 13 px.
+    show (ERR_NOT_CONNECTED, LANG_EN);
+    const auto english = heightOfModel();
+    ASSERT_GT (english, 5.0f);
+    RecordProperty ("englishModel", juce::String (english, 2).toStdString());
+
+    for (const auto lang : { LANG_JA, LANG_KO, LANG_ZH_HANS, LANG_ZH_HANT })
+    {
+        show (ERR_NOT_CONNECTED, lang);
+        SCOPED_TRACE (juce::String (lang));
+
+        const auto model = heightOfModel();
+        float tallestCjk = 0.0f;
+        auto& layout = component().m_textLayout;
+
+        for (int i = 0; i < layout.getNumGlyphs(); ++i)
+            if (isHanOrHangul (layout.getGlyph (i).getCharacter()))
+                tallestCjk = juce::jmax (tallestCjk, inkOf (layout, i, 1).getHeight());
+
+        EXPECT_NEAR (model, english, 0.15f * english) << "QVX-720";
+        EXPECT_NEAR (tallestCjk, english, 0.15f * english) << "ideograph or syllable";
+        RecordProperty ("model" + std::to_string (lang), juce::String (model, 2).toStdString());
+        RecordProperty ("cjk" + std::to_string (lang), juce::String (tallestCjk, 2).toStdString());
+    }
+}
+
 TEST_F (ScreenFixture, TheBarIsPinkForTheMainImageAndStaysSoForTheImagesAfterIt)
 {
     struct Step

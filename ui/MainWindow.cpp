@@ -16,6 +16,16 @@ MainWindow::MainWindow()
                     getTitleBarHeight() + m_pMainComponent->getHeight() + 2);
     setAlwaysOnTop (true);
     setUsingNativeTitleBar (true);
+
+    // Some window managers honour only the size limits of WM_NORMAL_HINTS, which JUCE leaves out.
+    // The native title bar has given the window its last native window, at its final size.
+    if (auto* peer = getPeer())
+    {
+        const auto size = juce::Desktop::getInstance().getDisplays().logicalToPhysical (peer->getBounds());
+        m_pFixedSize = std::make_unique<platform::FixedWindowSize> (peer->getNativeHandle(), size.getWidth(),
+                                                                    size.getHeight());
+    }
+
     setVisible (true);
 }
 

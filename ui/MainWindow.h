@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/WindowHints.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include <memory>
 
 class MainComponent;
 
@@ -19,7 +23,8 @@ public:
     void userTriedToCloseWindow() override;
 
 private:
-    MainComponent* m_pMainComponent = nullptr;  // owned through setContentOwned
+    MainComponent* m_pMainComponent = nullptr;                // owned through setContentOwned
+    std::unique_ptr<platform::FixedWindowSize> m_pFixedSize;  // goes before the native window
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
 };

@@ -56,3 +56,39 @@ TEST (MainWindow, OpensFixedCentredOnTopWithTheNativeTitleBarAndNoButtons)
     qvxtest::pumpFor (200);  // let it paint
     EXPECT_TRUE (session.saveScreenshot (id, "main-window").existsAsFile());
 }
+
+TEST (MainWindow, HoldsItsSizeForTheWindowManagerAlsoWhenJuceSetsItsBoundsAgain)
+{
+    XSession session;
+    ASSERT_TRUE (session.isOpen());
+
+    MainWindow window;
+    const auto id = qvxtest::windowIdOf (window);
+    ASSERT_NE (id, 0u);
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return window.isShowing(); }));
+
+    XSession::NormalHints hints;
+    const auto heldAt406x154 = [&]
+    {
+        hints = session.normalHints (id);
+        return hints.minimum == "406 x 154" && hints.maximum == "406 x 154";
+    };
+    const auto seen = [&]
+    { return "position " + hints.position + ", min " + hints.minimum + ", max " + hints.maximum; };
+
+    EXPECT_TRUE (qvxtest::pumpUntil (heldAt406x154, 10000)) << seen();
+
+    // JUCE writes the hints anew, with position and size alone, whenever it moves the window.
+    session.watchPropertyChanges (id);
+    const auto before = session.normalHints (id).position;
+    window.setTopLeftPosition (window.getX() + 20, window.getY() + 10);
+
+    EXPECT_TRUE (qvxtest::pumpUntil (
+        [&]
+        {
+            return session.propertyChanges (id, "WM_NORMAL_HINTS") > 0 && heldAt406x154() &&
+                   hints.position != before;
+        },
+        10000))
+        << seen() << ", before at " << before;
+}

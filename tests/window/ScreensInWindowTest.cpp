@@ -85,6 +85,12 @@ TEST_P (ScreensInWindow, FitTheirRectanglesWithEveryGlyphDrawable)
 
             EXPECT_TRUE (area.expanded (0.5f).contains (glyph.getBounds()))
                 << "glyph " << i << " at " << glyph.getBounds().toString();
+
+            // Its ink too, which a face may draw beyond the glyph's line.
+            juce::Path ink;
+            glyph.createPath (ink);
+            EXPECT_TRUE (area.expanded (0.5f).contains (ink.getBounds()))
+                << "ink of glyph " << i << " at " << ink.getBounds().toString();
         }
 
         // Every glyph drawn comes from a face that has it: none is a missing-glyph box.

@@ -48,8 +48,35 @@ struct UpdaterProgramTest : testing::Test
             << program.standardError();
     }
 
+    /** Waits until the window's WM_NORMAL_HINTS fix it at 406 x 154; false after 10 s. What it
+        saw last is in hints. */
+    bool waitForSizeLimits (XSession::WindowId window)
+    {
+        const auto deadline = juce::Time::getMillisecondCounter() + 10000;
+
+        for (;;)
+        {
+            hints = session.normalHints (window);
+
+            if (hints.minimum == "406 x 154" && hints.maximum == "406 x 154")
+                return true;
+
+            if (juce::Time::getMillisecondCounter() > deadline)
+                return false;
+
+            juce::Thread::sleep (10);
+        }
+    }
+
+    static juce::String describeHints (const XSession::NormalHints& hints)
+    {
+        return "WM_NORMAL_HINTS: position " + hints.position + ", min " + hints.minimum + ", max " +
+               hints.maximum;
+    }
+
     qvxtest::UpdaterRunGuard guard;
     XSession session;
+    XSession::NormalHints hints;
 };
 
 struct ArgumentsCase
@@ -84,8 +111,7 @@ TEST_P (WindowWithArguments, TheWindowIsFixedCentredOnTopWithoutButtonsWhateverT
     EXPECT_NEAR (bounds.getCentreY(), screen.getCentreY(), 1);
 
     // _MOTIF_WM_HINTS: flags, functions, decorations. Moving is all the frame may offer: no
-    // close, minimise, maximise or resize. (JUCE 7 writes no fixed size into WM_NORMAL_HINTS:
-    // its setBounds replaces the min and max size it wrote just before.)
+    // close, minimise, maximise or resize.
     const auto motif = session.longValues (window, "_MOTIF_WM_HINTS");
     ASSERT_GE (motif.size(), 3u);
     const long moveOnly = 4;
@@ -93,6 +119,9 @@ TEST_P (WindowWithArguments, TheWindowIsFixedCentredOnTopWithoutButtonsWhateverT
     const long minimiseMaximiseResize = 0x20 | 0x40 | 0x4;
     EXPECT_EQ (motif[2] & minimiseMaximiseResize, 0);
     EXPECT_NE (motif[2] & 8, 0) << "no title bar";
+
+    // WM_NORMAL_HINTS: a fixed size for the window managers that read only these hints.
+    EXPECT_TRUE (waitForSizeLimits (window)) << describeHints (hints);
 
     EXPECT_TRUE (session.atomNames (window, "_NET_WM_STATE").contains ("_NET_WM_STATE_ABOVE"));
     for (const auto* action : { "_NET_WM_ACTION_CLOSE", "_NET_WM_ACTION_MINIMIZE",
@@ -117,6 +146,35 @@ INSTANTIATE_TEST_SUITE_P (
                      ArgumentsCase{ "empty_and_unicode",
                                     { "--", "", juce::String::fromUTF8 (u8"Ünïcødé") } }),
     [] (const auto& info) { return std::string (info.param.label); });
+
+TEST_F (UpdaterProgramTest, TheSizeLimitsOutlastJucesOwnRewriteOfTheHints)
+{
+    std::unique_ptr<ChildProgram> program;
+    const auto window = startAndWaitForWindow (program);
+    ASSERT_NE (window, 0u);
+    ASSERT_TRUE (waitForSizeLimits (window)) << describeHints (hints);
+
+    // JUCE lets its window buffer go after three seconds without painting and writes the hints
+    // again, with position and size alone, when it paints into a new one. A paint of its own in
+    // the meantime (a slow start) keeps the buffer: then it is asked again.
+    session.watchPropertyChanges (window);
+    const auto hintsChanges = [&] { return session.propertyChanges (window, "WM_NORMAL_HINTS"); };
+
+    for (int attempt = 0; attempt < 4 && hintsChanges() == 0; ++attempt)
+    {
+        juce::Thread::sleep (3500);
+        session.expose (window);
+
+        for (int waited = 0; waited < 1000 && hintsChanges() == 0; waited += 10)
+            juce::Thread::sleep (10);
+    }
+
+    ASSERT_GT (hintsChanges(), 0) << "JUCE no longer rewrites the hints so: find another rewrite";
+    EXPECT_TRUE (waitForSizeLimits (window)) << describeHints (hints);
+
+    ASSERT_TRUE (program->sendSignal (SIGTERM));
+    expectCleanExit (*program, "SIGTERM");
+}
 
 TEST_F (UpdaterProgramTest, ASecondStartEndsAndBringsTheRunningWindowToTheFront)
 {

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace qvxtest
@@ -143,6 +144,48 @@ juce::StringArray XSession::atomNames (WindowId window, const char* property)
     return names;
 }
 
+XSession::NormalHints XSession::normalHints (WindowId window)
+{
+    XSizeHints hints{};
+    long supplied = 0;
+
+    if (XGetWMNormalHints (m_display, window, &hints, &supplied) == 0)
+        hints.flags = 0;
+
+    const auto pair = [&hints] (long flags, int a, const char* separator, int b)
+    {
+        return (hints.flags & flags) != 0 ? juce::String (a) + separator + juce::String (b)
+                                          : juce::String ("none");
+    };
+
+    return { pair (USPosition | PPosition, hints.x, ", ", hints.y),
+             pair (PMinSize, hints.min_width, " x ", hints.min_height),
+             pair (PMaxSize, hints.max_width, " x ", hints.max_height) };
+}
+
+void XSession::watchPropertyChanges (WindowId window)
+{
+    XWindowAttributes attributes;
+
+    if (XGetWindowAttributes (m_display, window, &attributes) != 0)
+        XSelectInput (m_display, window, attributes.your_event_mask | PropertyChangeMask);
+
+    XSync (m_display, False);
+}
+
+int XSession::propertyChanges (WindowId window, const char* property)
+{
+    readEvents();
+    const auto change = std::make_pair (window, static_cast<unsigned long> (atom (property)));
+    return static_cast<int> (std::count (m_propertyChanges.begin(), m_propertyChanges.end(), change));
+}
+
+void XSession::expose (WindowId window)
+{
+    XClearArea (m_display, window, 0, 0, 0, 0, True);
+    XSync (m_display, False);
+}
+
 juce::String XSession::title (WindowId window)
 {
     // JUCE writes WM_NAME as UTF8_STRING, which XFetchName does not read.
@@ -255,6 +298,8 @@ void XSession::readEvents()
 
         if (event.type == ClientMessage && event.xclient.message_type == activeWindow)
             m_activationRequests.push_back (event.xclient.window);
+        else if (event.type == PropertyNotify)
+            m_propertyChanges.emplace_back (event.xproperty.window, event.xproperty.atom);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 struct _XDisplay;
@@ -35,6 +36,25 @@ public:
 
     /** The values of a 32-bit property of any type; empty when the window has none. */
     std::vector<long> longValues (WindowId window, const char* property);
+
+    /** The size hints a window manager reads from WM_NORMAL_HINTS, each as "x, y" or
+        "width x height", or "none" when the hints do not hold it. */
+    struct NormalHints
+    {
+        juce::String position, minimum, maximum;
+    };
+
+    NormalHints normalHints (WindowId window);
+
+    /** From now on notes the changes of the window's properties. */
+    void watchPropertyChanges (WindowId window);
+
+    /** How often the property changed since watchPropertyChanges(); reads the events that are
+        waiting, does not wait for more. */
+    int propertyChanges (WindowId window, const char* property);
+
+    /** Makes the X server ask the window to draw all of itself again, as when it is uncovered. */
+    void expose (WindowId window);
 
     /** _NET_WM_NAME, or WM_NAME when there is none. */
     juce::String title (WindowId window);
@@ -74,6 +94,7 @@ private:
 
     _XDisplay* m_display = nullptr;
     std::vector<WindowId> m_activationRequests;
+    std::vector<std::pair<WindowId, unsigned long>> m_propertyChanges;  // window, property atom
     std::vector<WindowId> m_ownWindows;
 };
 
