@@ -256,7 +256,7 @@ void SimulatedHidDevice::readOutputReports (int fd)
 bool SimulatedHidDevice::sendInputReport (const std::vector<uint8_t>& report)
 {
     const std::lock_guard<std::mutex> guard (m_lock);
-    if (!m_open || m_removed || m_deviceFd < 0 || report.empty())
+    if (!m_open || m_removed || m_deviceFd < 0)
         return false;
 
     const auto sent = ::send (m_deviceFd, report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -278,6 +278,21 @@ void SimulatedHidDevice::remove()
 
     if (auto attached = Bus::get().find (this))
         Bus::get().detach (attached);
+}
+
+void SimulatedHidDevice::hangUp()
+{
+    const std::lock_guard<std::mutex> guard (m_lock);
+    if (m_deviceFd >= 0)
+        ::shutdown (m_deviceFd, SHUT_RDWR);
+}
+
+void SimulatedHidDevice::failOutputReports()
+{
+    // The program's end can no longer send; nothing changes for its reads.
+    const std::lock_guard<std::mutex> guard (m_lock);
+    if (m_deviceFd >= 0)
+        ::shutdown (m_deviceFd, SHUT_RD);
 }
 
 std::vector<OutputReport> SimulatedHidDevice::outputReports() const
