@@ -66,8 +66,9 @@ public:
     //==============================================================================
     // The exchange with the controller.
 
-    /** Sends m_sendData and waits for the answer. Returns false when no answer came in time;
-        true when one came (it is then in m_answer; an answer that does not echo the request's
+    /** Sends m_sendData and waits for the answer. Returns false when no answer came in time,
+        and at once, with a line on standard error, when the request could not be sent; true
+        when one came (it is then in m_answer; an answer that does not echo the request's
         target, or ANS_ERROR with reason 5, has made the state ERR_GENERAL), and true at once,
         without sending, once the worker has been told to exit or the controller was removed.
         Any thread, one exchange at a time. */
