@@ -239,11 +239,19 @@ void SimulatedHidDevice::readOutputReports (int fd)
             const std::lock_guard<std::mutex> guard (m_lock);
             m_outputReports.push_back (report);
             hook = m_hook;
+            m_hookRunning = hook != nullptr && *hook;
         }
         m_changed.notify_all();
 
         if (hook != nullptr && *hook)
+        {
             (*hook) (report);
+            {
+                const std::lock_guard<std::mutex> guard (m_lock);
+                m_hookRunning = false;
+            }
+            m_changed.notify_all();
+        }
     }
 
     {
@@ -310,8 +318,13 @@ bool SimulatedHidDevice::waitForOutputReports (size_t count, int timeoutMs) cons
 
 void SimulatedHidDevice::setOutputReportHook (std::function<void (const OutputReport&)> hook)
 {
-    const std::lock_guard<std::mutex> guard (m_lock);
+    std::unique_lock<std::mutex> lock (m_lock);
     m_hook = std::make_shared<std::function<void (const OutputReport&)>> (std::move (hook));
+
+    // The owner of the old hook may go once this returns: a call of it under way ends first,
+    // unless this is that call.
+    if (std::this_thread::get_id() != m_reader.get_id())
+        m_changed.wait (lock, [&] { return !m_hookRunning; });
 }
 
 bool SimulatedHidDevice::isOpen() const

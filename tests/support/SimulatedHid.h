@@ -61,7 +61,8 @@ public:
     bool waitForOutputReports (size_t count, int timeoutMs) const;
 
     /** Called with each output report as it comes, on the device's reader thread, after it is
-        recorded; a simulated controller answers from there with sendInputReport. */
+        recorded; a simulated controller answers from there with sendInputReport. Once this
+        returns, the hook it replaces is no longer running and is never called again. */
     void setOutputReportHook (std::function<void (const OutputReport&)> hook);
 
     /** Whether the program has the device open. */
@@ -95,6 +96,7 @@ private:
     int m_openCount = 0;
     std::vector<OutputReport> m_outputReports;
     std::shared_ptr<std::function<void (const OutputReport&)>> m_hook;
+    bool m_hookRunning = false;
 
 public:
     const platform::HidProperties properties;
