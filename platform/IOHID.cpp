@@ -53,7 +53,7 @@ struct IOHIDDeviceImpl : CFObject
     /** The manager that lists the device; null once it has let go of it. */
     IOHIDManagerImpl* manager = nullptr;
 
-    std::mutex channelLock;  // guards the three below against senders on other threads
+    std::mutex channelLock;  // guards the members below against senders on other threads
     std::shared_ptr<platform::ReportChannel> channel;
     bool openFailed = false;
     bool attached = true;
@@ -111,7 +111,11 @@ IOReturn IOHIDDeviceImpl::send (uint8_t reportNumber, const uint8_t* report, siz
     if (channel->write (reportNumber, report, length))
         return kIOReturnSuccess;
 
+    // A channel that was closed meanwhile, as the device was let go, needs no word.
     const auto reason = errno;
+    if (reason == EBADF)
+        return kIOReturnError;
+
     bool first = false;
     {
         const std::lock_guard<std::mutex> guard (channelLock);
