@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 //==============================================================================
 struct IOHIDDeviceImpl : CFObject
@@ -29,6 +30,11 @@ struct IOHIDDeviceImpl : CFObject
     /** Message thread. */
     void closeChannel();
     void deliverReport (const uint8_t* report, size_t length);
+    /** The channel found the device gone: the manager hears of the removal at once, before its
+        backend may tell of it. Message thread; this object may be released before it returns. */
+    void channelEnded();
+    /** Writes one report; on failure says why on standard error, once per device. Any thread. */
+    IOReturn send (uint8_t reportNumber, const uint8_t* report, size_t length);
 
     const std::string id;
     const std::string node;
@@ -44,11 +50,14 @@ struct IOHIDDeviceImpl : CFObject
     CFIndex inputBufferLength = 0;
     bool scheduled = false;
     bool announced = false;
+    /** The manager that lists the device; null once it has let go of it. */
+    IOHIDManagerImpl* manager = nullptr;
 
-    std::mutex channelLock;  // guards the three below against senders on other threads
+    std::mutex channelLock;  // guards the members below against senders on other threads
     std::shared_ptr<platform::ReportChannel> channel;
     bool openFailed = false;
     bool attached = true;
+    bool sendFailed = false;
 };
 
 IOHIDDeviceImpl::IOHIDDeviceImpl (const platform::HidDeviceDescription& description)
@@ -86,7 +95,36 @@ std::shared_ptr<platform::ReportChannel> IOHIDDeviceImpl::getChannel()
     openFailed = true;
     if (fd != -ENOENT)
         std::fprintf (stderr, "Cannot open the HID device %s: %s\n", node.c_str(), std::strerror (-fd));
+    if (fd == -EACCES || fd == -EPERM)
+        std::fprintf (stderr, "The udev rule packaging/70-qvx720.rules gives the user at the seat access to "
+                              "the controller: install it into /etc/udev/rules.d, then plug the controller "
+                              "in again (see README).\n");
     return nullptr;
+}
+
+IOReturn IOHIDDeviceImpl::send (uint8_t reportNumber, const uint8_t* report, size_t length)
+{
+    const auto channel = getChannel();
+    if (channel == nullptr)
+        return kIOReturnNotOpen;
+
+    if (channel->write (reportNumber, report, length))
+        return kIOReturnSuccess;
+
+    // A channel that was closed meanwhile, as the device was let go, needs no word.
+    const auto reason = errno;
+    if (reason == EBADF)
+        return kIOReturnError;
+
+    bool first = false;
+    {
+        const std::lock_guard<std::mutex> guard (channelLock);
+        first = !std::exchange (sendFailed, true);
+    }
+
+    if (first)
+        std::fprintf (stderr, "Cannot send to the HID device %s: %s\n", node.c_str(), std::strerror (reason));
+    return kIOReturnError;
 }
 
 void IOHIDDeviceImpl::closeChannel()
@@ -145,7 +183,10 @@ IOHIDManagerImpl::~IOHIDManagerImpl()
 {
     backend.reset();
     for (auto* device : devices)
+    {
+        device->manager = nullptr;
         CFRelease (device);
+    }
     for (auto* dictionary : criteria)
         CFRelease (dictionary);
 }
@@ -158,6 +199,7 @@ void IOHIDManagerImpl::deviceAttached (const platform::HidDeviceDescription& des
         return;
 
     auto* device = new IOHIDDeviceImpl (description);
+    device->manager = this;
     devices.push_back (device);
     announce (*device);
 }
@@ -172,6 +214,7 @@ void IOHIDManagerImpl::deviceDetached (const std::string& id)
     // Our reference, taken over from the list, keeps the device alive through its callback.
     auto* device = *found;
     devices.erase (found);
+    device->manager = nullptr;
 
     {
         const std::lock_guard<std::mutex> guard (device->channelLock);
@@ -184,6 +227,13 @@ void IOHIDManagerImpl::deviceDetached (const std::string& id)
     device->scheduled = false;
     device->closeChannel();
     CFRelease (device);
+}
+
+void IOHIDDeviceImpl::channelEnded()
+{
+    // Later news of the same removal from the backend names an id the manager no longer knows.
+    if (manager != nullptr)
+        manager->deviceDetached (std::string (id));
 }
 
 bool IOHIDManagerImpl::matches (IOHIDDeviceImpl& device) const
@@ -406,7 +456,8 @@ void IOHIDDeviceScheduleWithRunLoop (IOHIDDeviceRef ref, CFRunLoopRef runLoop, C
     device->scheduled = true;
     if (auto channel = device->getChannel())
         channel->startReading ([device] (const uint8_t* report, size_t length)
-                               { device->deliverReport (report, length); });
+                               { device->deliverReport (report, length); },
+                               [device] { device->channelEnded(); });
 }
 
 void IOHIDDeviceUnscheduleFromRunLoop (IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
@@ -428,11 +479,5 @@ IOReturn IOHIDDeviceSetReport (IOHIDDeviceRef ref, IOHIDReportType reportType, C
         reportLength > static_cast<CFIndex> (platform::ReportChannel::maxReportLength))
         return kIOReturnBadArgument;
 
-    const auto channel = device->getChannel();
-    if (channel == nullptr)
-        return kIOReturnNotOpen;
-
-    return channel->write (static_cast<uint8_t> (reportID), report, static_cast<size_t> (reportLength))
-               ? kIOReturnSuccess
-               : kIOReturnError;
+    return device->send (static_cast<uint8_t> (reportID), report, static_cast<size_t> (reportLength));
 }

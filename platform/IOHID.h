@@ -89,13 +89,16 @@ void IOHIDDeviceRegisterInputReportCallback (IOHIDDeviceRef device, unsigned cha
                                              void* context);
 
 /** Lets the device's callbacks run on the run loop, in the default mode only. Opens the device's
-    node when it is not open; a node that cannot be opened gets one message on standard error. */
+    node when it is not open; a node that cannot be opened gets one message on standard error
+    (with the udev rule to install when access was denied). A node that hangs up while it is read
+    is the device's removal: the removal callback runs then, and later news of it is ignored. */
 void IOHIDDeviceScheduleWithRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
 /** The device's callbacks no longer run, and its node is closed. */
 void IOHIDDeviceUnscheduleFromRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
 /** Sends one output report and returns once it is sent or has failed: kIOReturnSuccess or an
-    error code. Opens the device's node when it is not open. Any thread. */
+    error code. Opens the device's node when it is not open. The first failed write to a device
+    gets one message on standard error. Any thread. */
 IOReturn IOHIDDeviceSetReport (IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                                const uint8_t* report, CFIndex reportLength);

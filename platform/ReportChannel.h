@@ -20,6 +20,8 @@ public:
     /** Called with each input report, as read (hidraw gives an unnumbered report without a
         report number); on the message thread. */
     using ReportCallback = std::function<void (const uint8_t* report, size_t length)>;
+    /** Called once when reading ends because the device has gone; on the message thread. */
+    using EndCallback = std::function<void()>;
 
     /** Takes the descriptor over; it is closed by close() or the destructor. Create the channel
         with std::make_shared: reading needs a shared owner. */
@@ -27,14 +29,18 @@ public:
     ~ReportChannel();
 
     /** Writes the report number followed by the bytes in one write, e.g. 0x00 and the 64 bytes of
-        an output report. True when all of them went out; false when the channel is closed, the
-        write failed or length is 0. Blocks until the write is done. Any thread. */
+        an output report. True when all of them went out; false, with errno telling why, when
+        the channel is closed, the write failed or length is 0. Blocks until the write is done.
+        Any thread. */
     bool write (uint8_t reportNumber, const uint8_t* data, size_t length);
 
     /** Reads on the message thread's event loop from now on, one report per read, until close()
-        or until the descriptor hangs up or fails (a removed device), then stops by itself.
-        Does nothing when already reading or closed. Message thread. */
-    void startReading (ReportCallback onReport);
+        or until the device has gone: the descriptor hangs up (POLLHUP, POLLERR, or a socket whose
+        peer can send no more) or a read fails. Then it stops by itself and calls onEnd, which may
+        close or release the channel. A read of no bytes is an empty report, not the end: it
+        carries nothing, so onReport is not called for it. Does nothing when already reading or
+        closed. Message thread. */
+    void startReading (ReportCallback onReport, EndCallback onEnd = nullptr);
 
     /** Stops reading and closes the descriptor. A write in progress finishes first, and later
         writes fail: the descriptor's number is never used again by this channel, even once the
@@ -46,6 +52,8 @@ public:
 
 private:
     void readOneReport();
+    /** Whether reports are still queued for reading. Message thread. */
+    bool hasQueuedBytes() const;
     void stopReading();
 
     std::mutex m_fdLock;  // guards m_fd and m_writeBuffer against writers on other threads
@@ -57,6 +65,7 @@ private:
     bool m_reading = false;
     int m_readingFd = -1;
     std::shared_ptr<const ReportCallback> m_onReport;
+    EndCallback m_onEnd;
     std::vector<uint8_t> m_readBuffer;
 };
 

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform
 {
@@ -39,35 +41,55 @@ ReportChannel::~ReportChannel()
 bool ReportChannel::write (uint8_t reportNumber, const uint8_t* data, size_t length)
 {
     if (data == nullptr || length == 0)
-        return false;
-
-    // Held across the write, so that close() cannot hand the number to another file meanwhile.
-    const std::lock_guard<std::mutex> guard (m_fdLock);
-    if (m_fd < 0)
-        return false;
-
-    // One buffer, one write: hidraw takes the report number as the first byte of the same write.
-    m_writeBuffer.resize (length + 1);
-    m_writeBuffer[0] = reportNumber;
-    std::memcpy (m_writeBuffer.data() + 1, data, length);
-
-    ssize_t written;
-    do
     {
-        // A socket whose peer has gone would raise SIGPIPE on write().
-        written = m_isSocket ? ::send (m_fd, m_writeBuffer.data(), m_writeBuffer.size(), MSG_NOSIGNAL)
-                             : ::write (m_fd, m_writeBuffer.data(), m_writeBuffer.size());
-    } while (written < 0 && errno == EINTR);
+        errno = EINVAL;
+        return false;
+    }
 
-    return written == static_cast<ssize_t> (m_writeBuffer.size());
+    int failure = 0;
+    {
+        // Held across the write, so that close() cannot hand the number to another file meanwhile.
+        const std::lock_guard<std::mutex> guard (m_fdLock);
+        if (m_fd < 0)
+        {
+            failure = EBADF;
+        }
+        else
+        {
+            // One buffer, one write: hidraw takes the report number as the first byte of the write.
+            m_writeBuffer.resize (length + 1);
+            m_writeBuffer[0] = reportNumber;
+            std::memcpy (m_writeBuffer.data() + 1, data, length);
+
+            ssize_t written;
+            do
+            {
+                // A socket whose peer has gone would raise SIGPIPE on write().
+                written = m_isSocket ? ::send (m_fd, m_writeBuffer.data(), m_writeBuffer.size(), MSG_NOSIGNAL)
+                                     : ::write (m_fd, m_writeBuffer.data(), m_writeBuffer.size());
+            } while (written < 0 && errno == EINTR);
+
+            if (written < 0)
+                failure = errno;
+            else if (written != static_cast<ssize_t> (m_writeBuffer.size()))
+                failure = EIO;
+        }
+    }
+
+    if (failure == 0)
+        return true;
+
+    errno = failure;
+    return false;
 }
 
-void ReportChannel::startReading (ReportCallback onReport)
+void ReportChannel::startReading (ReportCallback onReport, EndCallback onEnd)
 {
     if (m_reading || m_fd < 0)
         return;
 
     m_onReport = std::make_shared<const ReportCallback> (std::move (onReport));
+    m_onEnd = std::move (onEnd);
     m_readBuffer.resize (maxReportLength);
     m_reading = true;
     m_readingFd = m_fd;
@@ -88,24 +110,53 @@ void ReportChannel::readOneReport()
         return;
 
     // The descriptor stays blocking for writes; a read must never block the message thread.
-    pollfd ready{ m_readingFd, POLLIN, 0 };
+    // A hidraw node whose device has gone reports POLLHUP and POLLERR; a socket reports its
+    // peer's end as POLLHUP, or as POLLRDHUP once the peer can send no more.
+    pollfd ready{ m_readingFd, POLLIN | POLLRDHUP, 0 };
     if (poll (&ready, 1, 0) <= 0)
         return;
 
-    const auto got = ::read (m_readingFd, m_readBuffer.data(), m_readBuffer.size());
-    if (got > 0)
+    const auto hungUp = (ready.revents & (POLLHUP | POLLRDHUP | POLLERR | POLLNVAL)) != 0;
+
+    if ((ready.revents & POLLIN) != 0)
     {
-        // A copy of the pointer, in case the callback closes the channel.
-        const auto onReport = m_onReport;
-        (*onReport) (m_readBuffer.data(), static_cast<size_t> (got));
+        const auto got = ::read (m_readingFd, m_readBuffer.data(), m_readBuffer.size());
+        if (got > 0)
+        {
+            // A copy of the pointer, in case the callback closes the channel.
+            const auto onReport = m_onReport;
+            (*onReport) (m_readBuffer.data(), static_cast<size_t> (got));
+            return;
+        }
+
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
+
+        // No bytes is an empty report while the device is there (a socket gives no bytes both
+        // for an empty packet and for a peer that has gone), and after a hang-up too while
+        // reports are still queued behind it.
+        if (got == 0 && (!hungUp || hasQueuedBytes()))
+            return;
+    }
+    else if (!hungUp)
+    {
         return;
     }
 
-    if (got < 0 && (errno == EINTR || errno == EAGAIN))
-        return;
-
-    // End of file or an error: the device has gone. The event loop would call again at once.
+    // The device has gone, or its reads fail. The event loop would call again at once. The
+    // callback is taken out first, in case it closes or releases the channel.
+    const auto onEnd = std::exchange (m_onEnd, nullptr);
     stopReading();
+
+    if (onEnd != nullptr)
+        onEnd();
+}
+
+bool ReportChannel::hasQueuedBytes() const
+{
+    // A socket tells how many bytes its queued packets hold; a hidraw node does not say.
+    int queued = 0;
+    return m_isSocket && ::ioctl (m_readingFd, FIONREAD, &queued) == 0 && queued > 0;
 }
 
 void ReportChannel::stopReading()
@@ -116,6 +167,7 @@ void ReportChannel::stopReading()
     juce::LinuxEventLoop::unregisterFdCallback (m_readingFd);
     m_reading = false;
     m_readingFd = -1;
+    m_onEnd = nullptr;
 }
 
 void ReportChannel::close()

@@ -171,8 +171,84 @@ TEST_F (HidCtrlTest, ANodeThatCannotBeOpenedIsReportedOnceAndSendsFail)
         EXPECT_FALSE (ctrl.sendData (request, 64));
 
     EXPECT_EQ (stderrCapture.text(),
-               "Cannot open the HID device simulated:" + controller->id() + ": Permission denied\n");
+               "Cannot open the HID device simulated:" + controller->id() +
+                   ": Permission denied\n"
+                   "The udev rule packaging/70-qvx720.rules gives the user at the seat access to the "
+                   "controller: install it into /etc/udev/rules.d, then plug the controller in again (see "
+                   "README).\n");
     EXPECT_EQ (controller->openCount(), 0);
+}
+
+TEST_F (HidCtrlTest, ANodeThatCannotBeOpenedForAnotherReasonDoesNotPointAtTheRule)
+{
+    auto controller = SimulatedHid::attachController();
+    controller->failNextOpen (EBUSY);
+
+    qvxtest::StderrCapture stderrCapture;
+    EXPECT_EQ (ctrl.initialize (&owner, 1), 1);
+    EXPECT_FALSE (ctrl.sendData (request, 64));
+
+    EXPECT_EQ (stderrCapture.text(),
+               "Cannot open the HID device simulated:" + controller->id() + ": Device or resource busy\n");
+}
+
+TEST_F (HidCtrlTest, AFailedWriteIsReportedOnceWithItsReason)
+{
+    auto controller = SimulatedHid::attachController();
+    ASSERT_EQ (ctrl.initialize (&owner, 1), 1);
+    ASSERT_TRUE (ctrl.sendData (request, 64));
+    ASSERT_TRUE (controller->waitForOutputReports (1, 10000));
+
+    qvxtest::StderrCapture stderrCapture;
+    controller->failOutputReports();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE (ctrl.sendData (request, 64));
+
+    EXPECT_EQ (stderrCapture.text(),
+               "Cannot send to the HID device simulated:" + controller->id() + ": Broken pipe\n");
+    EXPECT_EQ (ctrl.m_connected, 1);
+}
+
+TEST_F (HidCtrlTest, AnEmptyInputReportDoesNotStopTheAnswersAfterIt)
+{
+    auto controller = SimulatedHid::attachController();
+    ASSERT_EQ (ctrl.initialize (&owner, 1), 1);
+
+    ASSERT_TRUE (controller->sendInputReport ({}));
+    ASSERT_TRUE (controller->sendInputReport (answer (0xF0, 64, 0x82)));
+
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return owner.inputArguments.size() == 1 || owner.removals != 0; }))
+        << "the answer after the empty report never came";
+    EXPECT_EQ (owner.removals, 0);
+    EXPECT_EQ (ctrl.m_connected, 1);
+    EXPECT_EQ (ctrl.m_recvLength, 64u);
+    EXPECT_EQ (ctrl.m_recvBuffer[1], 0x82);
+
+    // And the channel still reads.
+    ASSERT_TRUE (controller->sendInputReport (answer (0xF0, 8, 0x80)));
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return owner.inputArguments.size() == 2; }));
+    EXPECT_EQ (ctrl.m_recvLength, 8u);
+}
+
+TEST_F (HidCtrlTest, ANodeThatHangsUpIsARemovalWithoutWaitingForTheBus)
+{
+    auto controller = SimulatedHid::attachController();
+    ASSERT_EQ (ctrl.initialize (&owner, 1), 1);
+
+    controller->hangUp();
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return owner.removals != 0; })) << "the link never heard of it";
+    EXPECT_EQ (ctrl.m_connected, 0);
+    EXPECT_FALSE (ctrl.sendData (request, 64));
+
+    // The bus's own news of the removal, later, is not a second one.
+    controller->remove();
+    qvxtest::pumpFor (50);
+    EXPECT_EQ (owner.removals, 1);
+
+    // A controller plugged in again is taken as usual.
+    SimulatedHid::attachController();
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return owner.matchings == 1; }));
+    EXPECT_TRUE (ctrl.sendData (request, 64));
 }
 
 TEST_F (HidCtrlTest, ARemovalRacingSendsNeverLosesOrInventsAReport)

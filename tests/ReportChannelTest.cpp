@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
+#include <functional>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -114,6 +115,77 @@ TEST (ReportChannel, ReadsEachReportWholeOnTheMessageThreadUntilTheDeviceHangsUp
     ::shutdown (pair.ends[1], SHUT_WR);
     EXPECT_TRUE (qvxtest::pumpUntil ([&] { return !isWatched (fd); }));
     channel->close();
+}
+
+TEST (ReportChannel, AnEmptyReportIsNotTheEnd)
+{
+    // A socket reads no bytes both for an empty packet and for a peer that has gone; only the
+    // second is the end.
+    SocketPair pair;
+    const int fd = pair.ends[0];
+    auto channel = std::make_shared<platform::ReportChannel> (pair.take());
+
+    std::vector<std::vector<uint8_t>> reports;
+    int ends = 0;
+    channel->startReading ([&] (const uint8_t* report, size_t length)
+                           { reports.emplace_back (report, report + length); },
+                           [&] { ++ends; });
+
+    const std::vector<uint8_t> answer = { 0xF0, 0x82, 0x20, 0x19 };
+    ASSERT_EQ (::send (pair.ends[1], answer.data(), 0, 0), 0);
+    ASSERT_EQ (::send (pair.ends[1], answer.data(), answer.size(), 0), static_cast<ssize_t> (answer.size()));
+
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return !reports.empty() || ends != 0; }))
+        << "neither the answer nor the end came";
+    EXPECT_EQ (reports, std::vector<std::vector<uint8_t>>{ answer });
+    EXPECT_EQ (ends, 0);
+    EXPECT_TRUE (isWatched (fd));
+    channel->close();
+}
+
+TEST (ReportChannel, EndsOnceWhenTheDeviceGoesAfterTheReportsItSent)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void (int&)> leave;
+    };
+
+    const Case cases[] = {
+        { "peer closed (POLLHUP)", [] (int& end) { ::close (std::exchange (end, -1)); } },
+        { "peer shut both ways (POLLHUP)", [] (int& end) { ::shutdown (end, SHUT_RDWR); } },
+        { "peer can send no more (POLLRDHUP)", [] (int& end) { ::shutdown (end, SHUT_WR); } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        SocketPair pair;
+        const int fd = pair.ends[0];
+        auto channel = std::make_shared<platform::ReportChannel> (pair.take());
+
+        size_t reports = 0;
+        int ends = 0;
+        channel->startReading ([&] (const uint8_t*, size_t) { ++reports; },
+                               [&]
+                               {
+                                   ++ends;
+                                   // As the link does: the device is let go at once.
+                                   channel->close();
+                               });
+
+        const uint8_t answer[] = { 0xF0, 0x80 };
+        ASSERT_EQ (::send (pair.ends[1], answer, sizeof (answer), 0), 2);
+        ASSERT_EQ (::send (pair.ends[1], answer, 0, 0), 0);
+        ASSERT_EQ (::send (pair.ends[1], answer, sizeof (answer), 0), 2);
+        c.leave (pair.ends[1]);
+
+        ASSERT_TRUE (qvxtest::pumpUntil ([&] { return ends != 0; })) << reports << " reports, no end";
+        qvxtest::pumpFor (20);
+        EXPECT_EQ (reports, 2u);
+        EXPECT_EQ (ends, 1);
+        EXPECT_FALSE (isWatched (fd));
+    }
 }
 
 TEST (ReportChannel, CloseDuringItsOwnCallbackIsSafe)

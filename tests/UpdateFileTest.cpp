@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 using qvxtest::TemporaryFolder;
@@ -355,14 +357,81 @@ TEST_F (UpdateFileTest, OnlyTheFirstListedCandidateIsChecked)
     EXPECT_EQ (other.m_updImage[UPD_KIND_MAIN].m_file, folder.getChildFile (first));
 }
 
-TEST_F (UpdateFileTest, AFileThatCannotBeLoadedIsALoadError)
+TEST_F (UpdateFileTest, AFileThatCannotBeOpenedIsALoadErrorAndOneOfAnotherSizeIsNotRead)
 {
-    // The kernel reports this file empty but delivers bytes, so loading it whole fails, even for root.
-    ASSERT_TRUE (
-        juce::File ("/proc/self/status").createSymbolicLink (folder.getChildFile ("qvx720__v100.bin"), true));
+    // Both ways hold for root too.
+    struct Case
+    {
+        const char* what;
+        std::function<bool (const juce::File&)> make;
+        int32_t expectedState;
+    };
+
+    const Case cases[] = {
+        // The kernel lets no one read this file, root included (EACCES), and reports it empty:
+        // it cannot be loaded, whatever its size.
+        { "file no one may read",
+          [] (const juce::File& f)
+          { return juce::File ("/proc/sys/vm/drop_caches").createSymbolicLink (f, true); },
+          ERR_FILE_LOAD },
+        // The kernel reports this file empty but delivers bytes: it is the wrong size before a
+        // byte of it is read.
+        { "file that states 0 bytes",
+          [] (const juce::File& f) { return juce::File ("/proc/self/status").createSymbolicLink (f, true); },
+          ERR_FILE_SIZE },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        TemporaryFolder other;
+        MainComponent fresh;
+        fresh.m_updateFolderForTests = other.get();
+        ASSERT_TRUE (c.make (other.getChildFile ("qvx720__v100.bin")));
+
+        fresh.CheckUpdFile();
+
+        EXPECT_EQ (fresh.m_state.load(), c.expectedState) << std::hex << fresh.m_state.load();
+        EXPECT_EQ (fresh.m_updImage[UPD_KIND_SYS].m_status, c.expectedState);
+    }
+}
+
+TEST_F (UpdateFileTest, AHugeFileOfTheRightNameIsTheWrongSizeWithoutAByteOfItRead)
+{
+    const auto file = folder.getChildFile ("qvx720__v100.bin");
+    ASSERT_TRUE (file.create());
+    ASSERT_EQ (::truncate (file.getFullPathName().toRawUTF8(), off_t{ 1 } << 30), 0) << std::strerror (errno);
+
+    // The kernel tells of every read of the file.
+    const int watch = ::inotify_init1 (IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE (watch, 0) << std::strerror (errno);
+    ASSERT_GE (::inotify_add_watch (watch, file.getFullPathName().toRawUTF8(), IN_ACCESS), 0);
+
+    const auto eventsSoFar = [watch]
+    {
+        uint32_t mask = 0;
+        alignas (inotify_event) char buffer[4096];
+        for (ssize_t got; (got = ::read (watch, buffer, sizeof (buffer))) > 0;)
+            for (ssize_t at = 0; at < got;)
+            {
+                const auto* event = reinterpret_cast<const inotify_event*> (buffer + at);
+                mask |= event->mask;
+                at += static_cast<ssize_t> (sizeof (inotify_event) + event->len);
+            }
+        return mask;
+    };
+
     component.CheckUpdFile();
-    EXPECT_EQ (component.m_state.load(), ERR_FILE_LOAD);
-    EXPECT_EQ (component.m_updImage[UPD_KIND_SYS].m_status, ERR_FILE_LOAD);
+    const auto seen = eventsSoFar();
+
+    EXPECT_EQ (component.m_state.load(), ERR_FILE_SIZE) << std::hex << component.m_state.load();
+    EXPECT_EQ (seen & IN_ACCESS, 0u) << "the file was read";
+
+    // The watch does see a read of a single byte.
+    char byte = 0;
+    ASSERT_EQ (file.createInputStream()->read (&byte, 1), 1);
+    EXPECT_NE (eventsSoFar() & IN_ACCESS, 0u);
+    ::close (watch);
 }
 
 TEST_F (UpdateFileTest, AFileThatVanishesBeforeItsCheckIsAGeneralError)

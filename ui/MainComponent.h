@@ -66,8 +66,9 @@ public:
     //==============================================================================
     // The exchange with the controller.
 
-    /** Sends m_sendData and waits for the answer. Returns false when no answer came in time;
-        true when one came (it is then in m_answer; an answer that does not echo the request's
+    /** Sends m_sendData and waits for the answer. Returns false when no answer came in time,
+        and at once, with a line on standard error, when the request could not be sent; true
+        when one came (it is then in m_answer; an answer that does not echo the request's
         target, or ANS_ERROR with reason 5, has made the state ERR_GENERAL), and true at once,
         without sending, once the worker has been told to exit or the controller was removed.
         Any thread, one exchange at a time. */
@@ -87,7 +88,9 @@ public:
     void CheckUpdFile();
 
     /** Loads and checks one file. Returns IMAGE_LOADED, or the ErrId_t of the first failed check.
-        The two versions are written as soon as they are read, also when their check fails. */
+        The two versions are written as soon as they are read, also when their check fails. A
+        file of another size than requiredSize is not read. The contents of a file that passes
+        are kept in m_checkedFileContents. */
     int ParseUpdFile (const juce::File& file, int requiredSize, unsigned int* pFileVersion,
                       juce::String& sysVersion);
 
@@ -136,6 +139,9 @@ public:
     juce::String m_fileSysVer;
     juce::String m_deviceSysVer;
     int32_t m_blockSum = 0;
+    /** The update file as it passed its check: the worker sends a block only when the file still
+        holds these bytes there. Written on the message thread before the worker starts. */
+    juce::MemoryBlock m_checkedFileContents;
     HidCtrl* m_pHidCtrl = nullptr;
     /** The request to send; written by the exchange's caller only. */
     uint8_t m_sendData[reportSize] = {};
@@ -227,6 +233,10 @@ private:
     void runData (WorkerCounters&);
     void runChecksum (WorkerCounters&, int& pause);
     void runGetStatus (WorkerCounters&, int& pause);
+
+    /** Reads block.getSize() bytes at fileOffset from the image's file into block. False when
+        the file cannot be read there or no longer holds the bytes that passed the check. */
+    bool readCheckedBlock (const UpdImage& image, int64_t fileOffset, juce::MemoryBlock& block);
 
     /** Ends the worker when the state holds an error. */
     void checkAfterStep();

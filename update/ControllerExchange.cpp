@@ -2,6 +2,7 @@
 
 #include "hid/HidCtrl.h"
 
+#include <cstdio>
 #include <cstring>
 
 bool MainComponent::isMacOSX106OrOlder (int operatingSystemType)
@@ -25,10 +26,15 @@ bool MainComponent::SendDataAndWaitResponse()
 
     if (!threadShouldExit() && m_state.load() != ERR_REMOVED)
     {
-        // A report that fails to go out shows as a missing answer.
-        m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData));
-
-        if (!m_responseEvent.wait (m_responseTimeoutMs))
+        if (!m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
+        {
+            // No answer can come to a report that did not go out: it is a missing answer at once.
+            // The link has said why on standard error (a node it may not open, a failed write).
+            std::fprintf (stderr, "Request %02X %02X was not sent to the controller; no answer is awaited.\n",
+                          m_sendData[Report::target], m_sendData[Report::command]);
+            result = false;
+        }
+        else if (!m_responseEvent.wait (m_responseTimeoutMs))
         {
             result = false;
         }

@@ -3,6 +3,7 @@
 #include "platform/ExecutableFile.h"
 #include "update/Protocol.h"
 #include "update/UpdateFileFormat.h"
+#include "update/UpdateFileReading.h"
 
 namespace
 {
@@ -111,13 +112,25 @@ int MainComponent::ParseUpdFile (const juce::File& file, int requiredSize, unsig
     if (!file.exists())
         return ERR_FILE_NOT_FOUND;
 
-    juce::MemoryBlock contents;
-
-    if (!file.loadFileAsData (contents))
+    if (!file.existsAsFile())
         return ERR_FILE_LOAD;
 
-    if (static_cast<int64_t> (contents.getSize()) != requiredSize)
+    // A file that cannot be opened is a load error whatever its size. Its size is known before a
+    // byte is read, so that a file of another size, however large, is never read.
+    juce::FileInputStream stream (file);
+
+    if (!stream.openedOk())
+        return ERR_FILE_LOAD;
+
+    if (stream.getTotalLength() != requiredSize)
         return ERR_FILE_SIZE;
+
+    // Exactly the size and not a byte more: a file that changes under the read is not loaded.
+    juce::MemoryBlock contents (static_cast<size_t> (requiredSize));
+    char beyond = 0;
+
+    if (readFully (stream, contents.getData(), requiredSize) != requiredSize || stream.read (&beyond, 1) != 0)
+        return ERR_FILE_LOAD;
 
     const auto* bytes = static_cast<const uint8_t*> (contents.getData());
     const auto* version = bytes + UpdFileFormat::firmwareVersionOffset;
@@ -143,6 +156,8 @@ int MainComponent::ParseUpdFile (const juce::File& file, int requiredSize, unsig
     if (CalcCRC (bytes, static_cast<long> (UpdFileFormat::crcOffset)) != storedCrc)
         return ERR_FILE_CRC;
 
+    // What passed is what the worker may send.
+    m_checkedFileContents = std::move (contents);
     return IMAGE_LOADED;
 }
 

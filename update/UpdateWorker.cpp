@@ -1,6 +1,7 @@
 #include "ui/MainComponent.h"
 
 #include "hid/HidCtrl.h"
+#include "update/UpdateFileReading.h"
 
 #include <cstring>
 #include <memory>
@@ -236,25 +237,44 @@ bool MainComponent::exchangeDataReport()
     return true;
 }
 
+bool MainComponent::readCheckedBlock (const UpdImage& image, int64_t fileOffset, juce::MemoryBlock& block)
+{
+    const auto length = static_cast<int> (block.getSize());
+    const auto checkedSize = static_cast<int64_t> (m_checkedFileContents.getSize());
+
+    if (fileOffset < 0 || fileOffset + length > checkedSize)
+        return false;
+
+    // The size first, without opening: a file of another size has changed, and opening a
+    // pipe put in its place would wait for a writer.
+    if (!image.m_file.existsAsFile() || image.m_file.getSize() != checkedSize)
+        return false;
+
+    std::unique_ptr<juce::FileInputStream> stream (image.m_file.createInputStream());
+
+    if (stream == nullptr || !stream->setPosition (fileOffset) ||
+        readFully (*stream, block.getData(), length) != length)
+        return false;
+
+    return std::memcmp (block.getData(), m_checkedFileContents.begin() + fileOffset,
+                        static_cast<size_t> (length)) == 0;
+}
+
 void MainComponent::runData (WorkerCounters& counters)
 {
     const auto& image = m_updImage[counters.updKind];
-    std::unique_ptr<juce::FileInputStream> stream (image.m_file.createInputStream());
+    const auto length =
+        static_cast<int> (juce::jmin (image.m_size - counters.alreadySentDataSize, maxBlockLength));
+    juce::MemoryBlock block (static_cast<size_t> (length), true);
 
-    if (stream == nullptr)
+    // The file is read afresh for every block, and a block goes out only as it was checked: a
+    // file changed, cut short, replaced or gone since then ends the update before any of it.
+    if (!readCheckedBlock (image, image.m_fileOffset + counters.readOffset, block))
     {
         SetStateUnlessRemoved (ERR_FILE_OPEN);
         endWithError();
         return;
     }
-
-    // Bytes that the read does not deliver stay zero, and go out as zero.
-    const auto length =
-        static_cast<int> (juce::jmin (image.m_size - counters.alreadySentDataSize, maxBlockLength));
-    juce::MemoryBlock block (static_cast<size_t> (length), true);
-    stream->setPosition (image.m_fileOffset + counters.readOffset);
-    stream->read (block.getData(), length);
-    stream.reset();
 
     const auto* bytes = static_cast<const uint8_t*> (block.getData());
     const auto base = m_progress.load();

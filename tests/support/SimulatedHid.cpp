@@ -239,11 +239,19 @@ void SimulatedHidDevice::readOutputReports (int fd)
             const std::lock_guard<std::mutex> guard (m_lock);
             m_outputReports.push_back (report);
             hook = m_hook;
+            m_hookRunning = hook != nullptr && *hook;
         }
         m_changed.notify_all();
 
         if (hook != nullptr && *hook)
+        {
             (*hook) (report);
+            {
+                const std::lock_guard<std::mutex> guard (m_lock);
+                m_hookRunning = false;
+            }
+            m_changed.notify_all();
+        }
     }
 
     {
@@ -256,7 +264,7 @@ void SimulatedHidDevice::readOutputReports (int fd)
 bool SimulatedHidDevice::sendInputReport (const std::vector<uint8_t>& report)
 {
     const std::lock_guard<std::mutex> guard (m_lock);
-    if (!m_open || m_removed || m_deviceFd < 0 || report.empty())
+    if (!m_open || m_removed || m_deviceFd < 0)
         return false;
 
     const auto sent = ::send (m_deviceFd, report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -280,6 +288,21 @@ void SimulatedHidDevice::remove()
         Bus::get().detach (attached);
 }
 
+void SimulatedHidDevice::hangUp()
+{
+    const std::lock_guard<std::mutex> guard (m_lock);
+    if (m_deviceFd >= 0)
+        ::shutdown (m_deviceFd, SHUT_RDWR);
+}
+
+void SimulatedHidDevice::failOutputReports()
+{
+    // The program's end can no longer send; nothing changes for its reads.
+    const std::lock_guard<std::mutex> guard (m_lock);
+    if (m_deviceFd >= 0)
+        ::shutdown (m_deviceFd, SHUT_RD);
+}
+
 std::vector<OutputReport> SimulatedHidDevice::outputReports() const
 {
     const std::lock_guard<std::mutex> guard (m_lock);
@@ -295,8 +318,13 @@ bool SimulatedHidDevice::waitForOutputReports (size_t count, int timeoutMs) cons
 
 void SimulatedHidDevice::setOutputReportHook (std::function<void (const OutputReport&)> hook)
 {
-    const std::lock_guard<std::mutex> guard (m_lock);
+    std::unique_lock<std::mutex> lock (m_lock);
     m_hook = std::make_shared<std::function<void (const OutputReport&)>> (std::move (hook));
+
+    // The owner of the old hook may go once this returns: a call of it under way ends first,
+    // unless this is that call.
+    if (std::this_thread::get_id() != m_reader.get_id())
+        m_changed.wait (lock, [&] { return !m_hookRunning; });
 }
 
 bool SimulatedHidDevice::isOpen() const

@@ -36,14 +36,23 @@ public:
 
     const std::string& id() const { return m_id; }
 
-    /** Sends one input report to the program, which reads it on the message thread. False when
-        the program does not have the device open, the device was removed or the program has not
-        read enough of the earlier reports. */
+    /** Sends one input report to the program, which reads it on the message thread; an empty one
+        too, as a read of no bytes. False when the program does not have the device open, the
+        device was removed or the program has not read enough of the earlier reports. */
     bool sendInputReport (const std::vector<uint8_t>& report);
 
     /** Unplugs the device: the program stops reading it at once and hears of the removal on the
         message thread. Later output reports the program manages to write are still recorded. */
     void remove();
+
+    /** The device's end of the open channel hangs up, as a hidraw node does whose device has
+        failed or gone (POLLHUP at the program), and the bus is not told: the program learns of
+        the removal from the channel alone. */
+    void hangUp();
+
+    /** From now on the program's writes to the open channel fail (EPIPE), while the device stays
+        attached and the program's end still reads. */
+    void failOutputReports();
 
     /** Every output report received so far, in order. */
     std::vector<OutputReport> outputReports() const;
@@ -52,7 +61,8 @@ public:
     bool waitForOutputReports (size_t count, int timeoutMs) const;
 
     /** Called with each output report as it comes, on the device's reader thread, after it is
-        recorded; a simulated controller answers from there with sendInputReport. */
+        recorded; a simulated controller answers from there with sendInputReport. Once this
+        returns, the hook it replaces is no longer running and is never called again. */
     void setOutputReportHook (std::function<void (const OutputReport&)> hook);
 
     /** Whether the program has the device open. */
@@ -86,6 +96,7 @@ private:
     int m_openCount = 0;
     std::vector<OutputReport> m_outputReports;
     std::shared_ptr<std::function<void (const OutputReport&)>> m_hook;
+    bool m_hookRunning = false;
 
 public:
     const platform::HidProperties properties;
