@@ -76,6 +76,14 @@ int main (int argc, char** argv)
     int result = 0;
     {
         juce::ScopedJuceInitialiser_GUI juceInitialiser;
+
+#ifdef QVX_TESTS_OWN_DISPLAY
+        // JUCE's desktop asks a child process about dark mode when it is made: made here, before
+        // the tests start threads, a thread inside one of the preload library's locks cannot
+        // leave that child stuck at fork.
+        juce::Desktop::getInstance();
+#endif
+
         result = RUN_ALL_TESTS();
     }
 

@@ -64,6 +64,8 @@ bool FakeController::plug()
     UsbHidDevice device;
     {
         const std::lock_guard<std::mutex> guard (m_lock);
+        if (m_unplugging)
+            return false;
         if (m_plugged)
             return true;
 
@@ -82,7 +84,10 @@ bool FakeController::plug()
     const int master = device.withNode ? m_testbed.nodeMaster (device.node()) : -1;
     {
         const std::lock_guard<std::mutex> guard (m_lock);
-        m_nodes.push_back ({ master, true, {} });
+        Node node;
+        node.master = master;
+        node.plugged = true;
+        m_nodes.push_back (std::move (node));
         m_plugged = true;
     }
 
@@ -100,10 +105,11 @@ void FakeController::unplug()
 
 void FakeController::unplugLocked (std::unique_lock<std::mutex>& lock)
 {
-    if (!m_plugged)
+    if (!m_plugged || m_unplugging)
         return;
 
-    m_plugged = false;
+    // Nothing is answered from now on; the controller counts as gone once the bed is told.
+    m_unplugging = true;
     for (auto& node : m_nodes)
         node.plugged = false;
 
@@ -111,6 +117,9 @@ void FakeController::unplugLocked (std::unique_lock<std::mutex>& lock)
     lock.unlock();
     m_testbed.unplug (device);
     lock.lock();
+
+    m_unplugging = false;
+    m_plugged = false;
     m_changed.notify_all();
 }
 
@@ -135,7 +144,7 @@ void FakeController::setAnswering (bool answering)
 bool FakeController::sendInputReport (const std::vector<uint8_t>& report)
 {
     const std::lock_guard<std::mutex> guard (m_lock);
-    if (!m_plugged || m_nodes.empty() || m_nodes.back().master < 0)
+    if (!m_plugged || m_unplugging || m_nodes.empty() || m_nodes.back().master < 0)
         return false;
 
     return writeAll (m_nodes.back().master, report.data(), report.size());
@@ -192,7 +201,7 @@ void FakeController::serve()
         {
             const std::lock_guard<std::mutex> guard (m_lock);
             for (const auto& node : m_nodes)
-                if (node.master >= 0)
+                if (node.master >= 0 && !node.abandoned)
                     fds.push_back ({ node.master, POLLIN, 0 });
         }
 
@@ -211,7 +220,18 @@ void FakeController::serve()
         for (size_t i = 1; i < fds.size(); ++i)
         {
             if ((fds[i].revents & POLLIN) == 0)
+            {
+                // A master reports a hang-up while no one has the node open. Once an unplugged
+                // node is closed, it would only wake every poll from then on.
+                if ((fds[i].revents & POLLHUP) != 0)
+                {
+                    const std::lock_guard<std::mutex> guard (m_lock);
+                    for (auto& node : m_nodes)
+                        if (node.master == fds[i].fd && !node.plugged)
+                            node.abandoned = true;
+                }
                 continue;
+            }
 
             readSomething = true;
             std::unique_lock<std::mutex> lock (m_lock);
@@ -224,8 +244,7 @@ void FakeController::serve()
             }
         }
 
-        // A master whose pty has no reader on the other side reports a hang-up on every poll
-        // until the program opens the node.
+        // The node of the plugged controller reports a hang-up until the program opens it.
         if (!readSomething)
             std::this_thread::sleep_for (std::chrono::milliseconds (5));
     }
@@ -270,7 +289,7 @@ void FakeController::handleReport (const std::vector<uint8_t>& written)
 {
     {
         const std::lock_guard<std::mutex> guard (m_lock);
-        if (!m_answering || !m_plugged)
+        if (!m_answering || !m_plugged || m_unplugging)
             return;
     }
 

@@ -44,11 +44,13 @@ public:
     /** Stops serving and unplugs it when plugged. */
     ~FakeController();
 
-    /** Plugs it in and serves its new node. False (with a test failure) when the bed refused. */
+    /** Plugs it in and serves its new node. False when the bed refused (with a test failure) or
+        an unplug is still under way on another thread. */
     bool plug();
     /** Unplugs it. Its node stays served, answered no more: what the program writes there from
         now on counts in bytesWrittenAfterUnplug(). Nothing when not plugged. */
     void unplug();
+    /** False once an unplug has ended: its uevents sent, the device gone from sysfs. */
     bool isPlugged() const;
 
     /** The device as plugged last (or as it will be plugged first). */
@@ -90,6 +92,7 @@ private:
     {
         int master = -1;
         bool plugged = false;
+        bool abandoned = false;        // unplugged, and the program has closed it: nothing more can come
         std::vector<uint8_t> pending;  // bytes of a report not yet complete
     };
 
@@ -104,6 +107,7 @@ private:
     mutable std::condition_variable m_changed;
     UsbHidDevice m_device;
     bool m_plugged = false;
+    bool m_unplugging = false;
     bool m_everPlugged = false;
     bool m_answering = true;
     std::list<Node> m_nodes;  // a list: the server holds on to one while plug() adds another

@@ -59,6 +59,15 @@ void reexecuteUnderUmockdevPreload (char** argv)
     if (isUnderUmockdevPreload())
         return;
 
+    // Started anew once already: the library could not be loaded (the loader said why).
+    constexpr const char* marker = "QVX_STARTED_UNDER_UMOCKDEV";
+    if (std::getenv (marker) != nullptr)
+    {
+        std::fprintf (stderr, "%s did not load; is umockdev installed?\n", preloadLibrary);
+        return;
+    }
+    ::setenv (marker, "1", 1);
+
     // GCC's sanitizers are shared libraries; ASan refuses to run unless its runtime is the first
     // library loaded, and either runtime must see each call before umockdev's wrappers do.
     std::string preload;
