@@ -10,7 +10,8 @@ packages=(
     libfreetype-dev libfontconfig1-dev libudev-dev
     fonts-dejavu-core fonts-noto-cjk
     googletest libgtest-dev libgmock-dev
-    xvfb xauth
+    xvfb xauth libxtst-dev
+    umockdev libumockdev-dev gir1.2-umockdev-1.0
 )
 
 missing=()

@@ -9,6 +9,11 @@
 namespace qvxtest
 {
 
+namespace
+{
+bool entered = false;
+}  // namespace
+
 std::string enterPrivateNamespaces()
 {
     if (::unshare (CLONE_NEWNS | CLONE_NEWNET) != 0)
@@ -21,7 +26,13 @@ std::string enterPrivateNamespaces()
     if (::mount ("tmpfs", "/var/tmp", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0)
         return std::string ("tmpfs on /var/tmp: ") + std::strerror (errno);
 
+    entered = true;
     return {};
+}
+
+bool hasPrivateNamespaces()
+{
+    return entered;
 }
 
 void forgetDisplay()

@@ -12,6 +12,10 @@ namespace qvxtest
     empty string when done, else why not, and the process then stays as it was. */
 std::string enterPrivateNamespaces();
 
+/** Whether enterPrivateNamespaces() succeeded in this process: mounts made from now on stay in
+    it and the programs it starts. */
+bool hasPrivateNamespaces();
+
 /** Points DISPLAY at no display at all, on purpose: a test process that opens no window must
     never reach an X server that happens to run on the machine (JUCE falls back to ":0.0" when
     DISPLAY is unset). */

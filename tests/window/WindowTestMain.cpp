@@ -1,6 +1,7 @@
 // The window tests' entry point. It runs the tests on JUCE's message thread, on an Xvfb display
 // of its own for the whole run.
 #include "support/PrivateNamespaces.h"
+#include "window/XvfbDisplay.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -8,156 +9,9 @@
 // After JUCE: Xlib's macros must not reach JUCE's headers.
 #include <X11/Xlib.h>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-namespace
-{
-
-/** An Xvfb server started for this process, stopped when the object goes (and by the kernel
-    when this process dies first). */
-class XvfbServer
-{
-public:
-    /** Starts it and waits until it takes clients. Returns the display name, or "" on failure. */
-    std::string start()
-    {
-        int pipeFds[2];
-        if (::pipe2 (pipeFds, O_CLOEXEC) != 0)
-            return {};
-
-        const std::string log = std::string (QVX_TEST_ARTEFACTS) + "/xvfb.log";
-        ::mkdir (QVX_TEST_ARTEFACTS, 0755);
-        const auto parent = ::getpid();
-
-        // This runs before JUCE or any test starts a thread, so fork is safe here.
-        m_pid = ::fork();
-
-        if (m_pid == 0)
-        {
-            ::prctl (PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent)
-                ::_exit (1);
-
-            // Xvfb writes the display number it chose to fd 3 once it is ready.
-            ::dup2 (pipeFds[1], 3);
-            const int logFd = ::open (log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-            if (logFd >= 0)
-            {
-                ::dup2 (logFd, STDOUT_FILENO);
-                ::dup2 (logFd, STDERR_FILENO);
-            }
-
-            ::execlp ("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                      static_cast<char*> (nullptr));
-            ::_exit (127);
-        }
-
-        ::close (pipeFds[1]);
-
-        std::string number;
-        if (m_pid > 0)
-            number = readLine (pipeFds[0], 20000);
-
-        ::close (pipeFds[0]);
-        return number.empty() ? std::string() : ":" + number;
-    }
-
-    ~XvfbServer()
-    {
-        if (m_pid <= 0)
-            return;
-
-        ::kill (m_pid, SIGTERM);
-        int status = 0;
-        while (::waitpid (m_pid, &status, 0) < 0 && errno == EINTR)
-        {
-        }
-    }
-
-private:
-    static std::string readLine (int fd, int timeoutMs)
-    {
-        std::string text;
-        const auto deadline = juce::Time::getMillisecondCounter() + static_cast<juce::uint32> (timeoutMs);
-
-        while (juce::Time::getMillisecondCounter() < deadline)
-        {
-            pollfd entry = { fd, POLLIN, 0 };
-            if (::poll (&entry, 1, 100) <= 0)
-                continue;
-
-            char c = 0;
-            const auto count = ::read (fd, &c, 1);
-
-            if (count < 0 && errno == EINTR)
-                continue;
-
-            if (count <= 0)
-                return {};
-
-            if (c == '\n')
-                return text;
-
-            text += c;
-        }
-
-        return {};
-    }
-
-    pid_t m_pid = -1;
-};
-
-/** Creates, on the display, the atoms that a desktop's window manager brings. JUCE writes a
-    window's hints (no buttons, fixed size, always on top, close protocol) only through atoms
-    that already exist. The connection stays open: a bare X server forgets its atoms when its
-    last client leaves. */
-Display* createWindowManagerAtoms()
-{
-    auto* display = XOpenDisplay (nullptr);
-    if (display == nullptr)
-        return nullptr;
-
-    const char* names[] = { "WM_PROTOCOLS",
-                            "WM_TAKE_FOCUS",
-                            "WM_DELETE_WINDOW",
-                            "WM_STATE",
-                            "WM_CHANGE_STATE",
-                            "_NET_WM_PING",
-                            "_NET_WM_WINDOW_TYPE",
-                            "_NET_WM_WINDOW_TYPE_NORMAL",
-                            "_NET_WM_WINDOW_TYPE_COMBO",
-                            "_NET_WM_STATE",
-                            "_NET_WM_STATE_HIDDEN",
-                            "_NET_WM_STATE_ABOVE",
-                            "_NET_WM_STATE_SKIP_TASKBAR",
-                            "_NET_WM_STATE_FULLSCREEN",
-                            "_MOTIF_WM_HINTS",
-                            "_NET_WM_ALLOWED_ACTIONS",
-                            "_NET_WM_ACTION_RESIZE",
-                            "_NET_WM_ACTION_FULLSCREEN",
-                            "_NET_WM_ACTION_MINIMIZE",
-                            "_NET_WM_ACTION_CLOSE",
-                            "_NET_FRAME_EXTENTS",
-                            "_NET_WORKAREA" };
-
-    for (const auto* name : names)
-        XInternAtom (display, name, False);
-
-    XSync (display, False);
-    return display;
-}
-
-}  // namespace
 
 int main (int argc, char** argv)
 {
@@ -175,7 +29,7 @@ int main (int argc, char** argv)
 
     // Always a display of this process's own: a desktop's display or another test's Xvfb would
     // let other windows and other input into the tests.
-    XvfbServer server;
+    qvxtest::XvfbServer server;
     const auto name = server.start();
 
     if (name.empty())
@@ -187,7 +41,7 @@ int main (int argc, char** argv)
     ::setenv ("DISPLAY", name.c_str(), 1);
 
     XInitThreads();
-    auto* atomsConnection = createWindowManagerAtoms();
+    auto* atomsConnection = qvxtest::createWindowManagerAtoms();
 
     if (atomsConnection == nullptr)
     {

@@ -1,0 +1,128 @@
+// The built program, as a user runs it, against a QVX-720 faked with umockdev: real libudev,
+// a real /dev node, real X key presses on its window under the test's Xvfb.
+#include "umockdev/program/ProgramWithFakeController.h"
+
+#include <algorithm>
+
+using qvxtest::ControllerModel;
+using qvxtest::ProgramWithFakeController;
+
+namespace
+{
+
+// The controller's side of the protocol, from its own values.
+constexpr uint8_t cmdCheckMode = 0x00;
+constexpr uint8_t cmdData = 0x03;
+constexpr uint8_t cmdComplete = 0x06;
+constexpr uint8_t cmdStart = 0x08;
+
+// The screens, by their state values.
+constexpr int32_t completeScreen = 7;
+constexpr int32_t removedScreen = 0x0E37;
+
+// A whole update is about 32,000 exchanges, each through the pty, the sanitizer and a loaded
+// machine.
+constexpr int wholeUpdateTimeoutMs = 540000;
+
+}  // namespace
+
+TEST_F (ProgramWithFakeController, AWholeUpdateWritesTheImagesAndEndsOnTheCompletionScreen)
+{
+    // The controller's firmware differs from the file's, so all three images go.
+    controller.model.setFirmwareVersion ({ 0x20, 0x19, 0x01, 0x01 });
+    controller.model.setSystemVersion ({ '1', '.', '0', '0' });
+    controller.model.setBusyPolls (1);
+    qvxtest::UpdateFileBuilder file;
+    file.firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 }).systemVersion ("1.02").distinctImagePatterns();
+    const auto contents = file.build();
+
+    ASSERT_TRUE (controller.plug());
+    start (installWith (file));
+
+    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdCheckMode); }, stepTimeoutMs))
+        << "OK on the language screen asked the controller nothing";
+    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdStart); }, stepTimeoutMs))
+        << "Start did not start the transfer";
+
+    const auto completed = [&]
+    {
+        const auto last = controller.lastOutputReport();
+        return last.size() > 2 && last[2] == cmdComplete;
+    };
+    ASSERT_TRUE (controller.waitUntil (completed, wholeUpdateTimeoutMs))
+        << controller.outputReportCount() << " reports, the last "
+        << describe (controller.lastOutputReport());
+
+    ASSERT_TRUE (showsScreen (completeScreen)) << "not the completion screen";
+
+    // OK quits.
+    ASSERT_TRUE (typeReturnUntil ([&] { return program->hasExited(); }, stepTimeoutMs));
+    expectCleanExit();
+
+    // The three images where the protocol puts them, nothing anywhere else: the 8 KiB after the
+    // second image and everything after the third are never sent.
+    const auto memory = controller.model.memory();
+    const auto* bytes = static_cast<const uint8_t*> (contents.getData());
+    struct Range
+    {
+        size_t from, to;
+        bool sent;
+    };
+    const Range ranges[] = { { 0x000000, 0x090000, true },
+                             { 0x090000, 0x1CE000, true },
+                             { 0x1CE000, 0x1D0000, false },
+                             { 0x1D0000, 0x1E0000, true },
+                             { 0x1E0000, 0x200000, false } };
+
+    ASSERT_EQ (memory.size(), 0x200000u);
+    for (const auto& range : ranges)
+    {
+        size_t wrong = 0, first = range.to;
+        for (size_t i = range.from; i < range.to; ++i)
+        {
+            const auto expected = range.sent ? bytes[i] : ControllerModel::untouched;
+            if (memory[i] != expected)
+            {
+                ++wrong;
+                first = std::min (first, i);
+            }
+        }
+        EXPECT_EQ (wrong, 0u) << "in 0x" << std::hex << range.from << " to 0x" << range.to
+                              << ", the first at 0x" << first;
+    }
+}
+
+TEST_F (ProgramWithFakeController, ARemovalInTheMiddleOfABlockEndsOnItsErrorWithNothingSentAfterIt)
+{
+    // The controller leaves instead of answering a data report in the middle of the first block.
+    controller.model.addFault ({ cmdData, 1000, 1 }, { ControllerModel::Fault::Kind::removal });
+    qvxtest::UpdateFileBuilder file;
+    file.firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 }).systemVersion ("1.02").distinctImagePatterns();
+
+    ASSERT_TRUE (controller.plug());
+    start (installWith (file));
+
+    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdCheckMode); }, stepTimeoutMs));
+    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdStart); }, stepTimeoutMs));
+    ASSERT_TRUE (controller.waitUntil ([&] { return !controller.isPlugged(); }, wholeUpdateTimeoutMs))
+        << controller.outputReportCount() << " reports, the last "
+        << describe (controller.lastOutputReport());
+
+    // The data report that the controller left on was the last report sent.
+    const auto reports = controller.outputReports();
+    ASSERT_EQ (reports.size(), 1001u);
+    EXPECT_EQ (reports.back()[2], cmdData) << describe (reports.back());
+
+    ASSERT_TRUE (showsScreen (removedScreen)) << "not the removal's error screen";
+
+    // Close (Return on the error screen) offers no abort report to a removed controller.
+    ASSERT_TRUE (typeReturnUntil ([&] { return program->hasExited(); }, stepTimeoutMs));
+    expectCleanExit();
+    EXPECT_EQ (controller.bytesWrittenAfterUnplug(), 0u);
+    EXPECT_EQ (controller.outputReports().size(), reports.size());
+
+    // The block was never summed, so nothing was written.
+    const auto memory = controller.model.memory();
+    EXPECT_EQ (std::count (memory.begin(), memory.end(), ControllerModel::untouched),
+               static_cast<std::ptrdiff_t> (memory.size()));
+}
