@@ -6,7 +6,8 @@ class BtnLookAndFeel;
 
 /** The program's push button: one centred line of caption in a typeface and style that its
     owner sets, a shaded face drawn by its own BtnLookAndFeel, a thin grey frame while it has the
-    keyboard focus, and a click on Return that comes when the key is released.
+    keyboard focus, and a click on Return that comes when the key is released: one click per
+    press, however long the key is held.
 
     Message thread only. */
 class AlineButton : public juce::Button
@@ -29,7 +30,13 @@ public:
         follows the key's release. Returns false for every other key press. */
     bool keyPressed (const juce::KeyPress& key) override;
 
+    /** The release of a Return taken by keyPressed clicks the button. Returns true when it did. */
+    bool keyStateChanged (bool isKeyDown) override;
+
 protected:
+    /** A Return pressed here and released elsewhere gives no click. */
+    void focusLost (FocusChangeType cause) override;
+
     void paintButton (juce::Graphics& g, bool shouldDrawButtonAsHighlighted,
                       bool shouldDrawButtonAsDown) override;
 
