@@ -50,6 +50,11 @@ MainComponent::MainComponent()
     m_pOkButton = makeButton ("OK");
     m_pCancelButton = makeButton ("Cancel");
 
+    // OK comes first wherever JUCE picks a default button (a click on the list, which wants no
+    // focus, passes it on), whatever the layout: left of OK, Cancel would come first.
+    m_pOkButton->setExplicitFocusOrder (1);
+    m_pCancelButton->setExplicitFocusOrder (2);
+
     // The link looks for the controller at once and then follows its arrival and removal; whether
     // one is there is read when OK is pressed.
     m_pHidCtrl = new HidCtrl();

@@ -38,6 +38,12 @@ public:
     /** Rebuilds the screen and places the widgets. */
     void resized() override;
 
+    /** Puts the keyboard focus where the screen wants it, so that Return clicks that button: OK
+        on the completion screen, Cancel (Close) on the error screens, OK on the language and
+        version screens unless OK, Cancel or the list already has it. Called by paint and whenever
+        the window gains the focus. Message thread. */
+    void applyScreenFocus();
+
     /** The worker: the update's state machine. Worker thread only. */
     void run() override;
 
