@@ -4,8 +4,6 @@
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 
-#include <cstring>
-
 MainComponent::MainComponent()
     : juce::Thread ("UpdatingThread")
 {
@@ -98,11 +96,9 @@ MainComponent::~MainComponent()
 
 void MainComponent::stopWorker()
 {
-    {
-        const juce::ScopedLock lock (m_responseLock);
-        std::memset (m_response, 0, sizeof (m_response));
-    }
-
+    // Told before it is woken: a worker that wakes in an exchange then knows the wake for the
+    // stop, not for an answer, sends nothing more and writes no error of its own.
+    signalThreadShouldExit();
     m_responseEvent.signal();
 
     if (isThreadRunning())
