@@ -265,7 +265,7 @@ bool XSession::activationWasRequested (WindowId window)
            m_activationRequests.end();
 }
 
-juce::File XSession::saveScreenshot (WindowId window, const juce::String& name)
+juce::Image XSession::capture (WindowId window)
 {
     const auto bounds = boundsOnScreen (window);
 
@@ -303,6 +303,15 @@ juce::File XSession::saveScreenshot (WindowId window, const juce::String& name)
         }
 
     XDestroyImage (pixels);
+    return image;
+}
+
+juce::File XSession::saveScreenshot (WindowId window, const juce::String& name)
+{
+    const auto image = capture (window);
+
+    if (image.isNull())
+        return {};
 
     const juce::File folder (QVX_TEST_ARTEFACTS);
     folder.createDirectory();

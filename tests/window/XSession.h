@@ -59,6 +59,9 @@ public:
         reads the events that are waiting, does not wait for more. */
     bool activationWasRequested (WindowId window);
 
+    /** The window's pixels as it shows them; a null image when the window could not be read. */
+    juce::Image capture (WindowId window);
+
     /** Saves the window's pixels as it shows them to QVX_TEST_ARTEFACTS/<name>.png. Returns the
         file, or an empty File when the window could not be read. */
     juce::File saveScreenshot (WindowId window, const juce::String& name);
