@@ -232,6 +232,7 @@ TEST_P (AbortWait, CancelDuringTheTransferEndsOnlyOnTheAbortsOwnEnd)
 {
     const auto& c = GetParam();
     auto& component = start();
+    component.m_responseTimeoutMs = c.responseTimeoutMs;  // the worker's exchanges too
     auto& model = harness.controller.model;
     model.addFault ({ c.lateCommand, c.lateFromReport, 1 }, { Kind::delay, 0, 500 });
     model.addFault ({ CMD_CANCEL, 0, -1 }, c.cancelAnswer);
@@ -254,8 +255,6 @@ TEST_P (AbortWait, CancelDuringTheTransferEndsOnlyOnTheAbortsOwnEnd)
         ASSERT_EQ (component.m_state.load(), STATE_START);
         EXPECT_TRUE (component.m_pCancelButton->isVisible()) << "Close is on the screen";
     }
-
-    component.m_responseTimeoutMs = c.responseTimeoutMs;
 
     const auto reportsBefore = harness.controller.model.received().size();
     const auto clicked = juce::Time::getMillisecondCounterHiRes();
