@@ -100,14 +100,12 @@ struct UpdaterKeyboard : testing::Test
         input.leftButton (false);
     }
 
+    /** A click on the point of the screen; the hand rests there a moment before it presses. */
     void click (juce::Point<int> point)
     {
-        // A hand rests on the spot a moment before it presses.
         input.moveTo (point.x, point.y);
         juce::Thread::sleep (300);
-        input.leftButton (true);
-        juce::Thread::sleep (100);
-        input.leftButton (false);
+        click();
     }
 
     /** Clicks the menu's fifth item (Italian), then waits for the window's title to change. Under
@@ -115,11 +113,12 @@ struct UpdaterKeyboard : testing::Test
         the menu stays open. The item lies below the window, so that a click that comes after the
         menu has gone hits no button. */
     bool chooseFifthItem (XSession::WindowId window, XSession::WindowId menu,
-                          const juce::String& englishTitle, int start, juce::String& problem)
+                          const juce::String& englishTitle, int startIndex, juce::String& problem)
     {
         // JUCE takes no click on a menu in the first 250 ms after it opens.
         juce::Thread::sleep (500);
         const auto menuBounds = session.boundsOnScreen (menu);
+        // Below a border of 2 pixels, one item of the list's height (20) per language.
         const auto item =
             menuBounds.getTopLeft() + juce::Point<int> (menuBounds.getWidth() / 2, 2 + 4 * 20 + 10);
 
@@ -138,7 +137,7 @@ struct UpdaterKeyboard : testing::Test
                 break;
         }
 
-        session.saveScreenshot (window, "list-choice-" + juce::String (start));
+        session.saveScreenshot (window, "list-choice-" + juce::String (startIndex));
         problem = "no other language was chosen (title \"" + session.title (window) + "\", menu at " +
                   menuBounds.toString() + ")";
         return false;
