@@ -30,7 +30,8 @@ public:
         follows the key's release. Returns false for every other key press. */
     bool keyPressed (const juce::KeyPress& key) override;
 
-    /** The release of a Return taken by keyPressed clicks the button. Returns true when it did. */
+    /** The release of a Return taken by keyPressed clicks the button, unless a key repeat's press
+        follows at once. Returns true when the event was that release. */
     bool keyStateChanged (bool isKeyDown) override;
 
 protected:
@@ -46,6 +47,23 @@ private:
     juce::String m_typefaceName{ juce::Font::getDefaultSansSerifFontName() };
     juce::int32 m_style = 0;
     bool m_returnPending = false;
+
+    /** Gives the click once a release of Return has stood for a moment. */
+    class ReleaseTimer : public juce::Timer
+    {
+    public:
+        explicit ReleaseTimer (AlineButton& owner)
+            : m_owner (owner)
+        {
+        }
+        void timerCallback() override { m_owner.clickOnRelease(); }
+
+    private:
+        AlineButton& m_owner;
+    };
+    ReleaseTimer m_releaseTimer{ *this };
+
+    void clickOnRelease();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AlineButton)
 };
