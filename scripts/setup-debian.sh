@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     juce-modules-source
     libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev libxcomposite-dev
-    libfreetype-dev libfontconfig1-dev libudev-dev
+    libfreetype-dev libfontconfig1-dev libudev-dev libxtst-dev
     fonts-dejavu-core fonts-noto-cjk
     googletest libgtest-dev libgmock-dev
     xvfb xauth libxtst-dev

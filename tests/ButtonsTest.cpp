@@ -1,5 +1,6 @@
 // The updater driven through its own buttons against the simulated controller. A quit is seen
 // where the real one ends up: the application object's quit stops JUCE's message loop.
+#include "hid/HidCtrl.h"
 #include "support/EngineHarness.h"
 #include "support/MessageLoop.h"
 #include "ui/AlineButton.h"
@@ -63,6 +64,38 @@ protected:
     }
 
     size_t cancelReports() { return harness.controller.model.receivedWithCommand (CMD_CANCEL).size(); }
+
+    /** The commands of the reports the controller received from the index on, for messages. */
+    juce::String commandsFrom (size_t first)
+    {
+        juce::String text;
+        const auto received = harness.controller.model.received();
+        for (auto i = first; i < received.size(); ++i)
+            text << juce::String::toHexString (received[i][Report::command]) << " ";
+        return text.isEmpty() ? "none" : text;
+    }
+
+    /** Runs the message loop until the quit is requested, noting every state on the way. */
+    bool pumpUntilQuit (MainComponent& component, std::vector<int32_t>& statesSeen, int timeoutMs = 20000)
+    {
+        return pumpUntil (
+            [&]
+            {
+                const auto state = component.m_state.load();
+                if (statesSeen.empty() || statesSeen.back() != state)
+                    statesSeen.push_back (state);
+                return quitRequested();
+            },
+            timeoutMs);
+    }
+
+    static juce::String describe (const std::vector<int32_t>& states)
+    {
+        juce::String text;
+        for (auto state : states)
+            text << "0x" << juce::String::toHexString (state) << " ";
+        return text;
+    }
 
     EngineHarness harness;
     std::unique_ptr<TestApplication> application;
@@ -170,6 +203,121 @@ TEST_F (Buttons, CloseOnTheVersionScreenSendsTheAbortAndQuitsOnItsAnswerNotAtThe
 
     const auto cancel = harness.controller.model.receivedWithCommand (CMD_CANCEL).front();
     EXPECT_EQ (cancel[Report::target], TARGET_DEVICE);
+}
+
+struct AbortWaitCase
+{
+    const char* name;
+    /** The worker's request whose answer comes 500 ms late, after the abort went out. */
+    uint8_t lateCommand;
+    int lateFromReport;
+    ControllerModel::Fault cancelAnswer;  // how the controller answers the abort
+    int responseTimeoutMs;
+    bool removeControllerDuringTheWait;
+};
+
+void PrintTo (const AbortWaitCase& c, std::ostream* stream)
+{
+    *stream << c.name;
+}
+
+class AbortWait : public Buttons, public ::testing::WithParamInterface<AbortWaitCase>
+{
+};
+
+// Cancel while a request of the transfer is awaited; its answer comes late, after the abort went
+// out. The click returns at once, the wait ends only on the abort's own answer, its time-out or
+// the controller's removal, and no error ever shows.
+TEST_P (AbortWait, CancelDuringTheTransferEndsOnlyOnTheAbortsOwnEnd)
+{
+    const auto& c = GetParam();
+    auto& component = start();
+    component.m_responseTimeoutMs = c.responseTimeoutMs;  // the worker's exchanges too
+    auto& model = harness.controller.model;
+    model.addFault ({ c.lateCommand, c.lateFromReport, 1 }, { Kind::delay, 0, 500 });
+    model.addFault ({ CMD_CANCEL, 0, -1 }, c.cancelAnswer);
+
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    click (component.m_pOkButton);
+    ASSERT_TRUE (pumpUntil (
+        [&]
+        {
+            const auto received = model.received();
+            return static_cast<int> (received.size()) > c.lateFromReport &&
+                   received.back()[Report::command] == c.lateCommand;
+        },
+        20000))
+        << "state 0x" << juce::String::toHexString (component.m_state.load());
+
+    if (c.lateCommand == CMD_START)
+    {
+        ASSERT_EQ (component.m_state.load(), STATE_START);
+        EXPECT_TRUE (component.m_pCancelButton->isVisible()) << "Close is on the screen";
+    }
+
+    const auto reportsBefore = harness.controller.model.received().size();
+    const auto clicked = juce::Time::getMillisecondCounterHiRes();
+    component.buttonClicked (component.m_pCancelButton);
+
+    // Nothing of the message loop ran inside the click: the quit cannot have come yet.
+    EXPECT_FALSE (quitRequested()) << "the click waited for the answer itself";
+    EXPECT_FALSE (component.isThreadRunning());
+
+    // A second click during the wait does nothing.
+    component.buttonClicked (component.m_pCancelButton);
+
+    std::vector<int32_t> states;
+
+    if (c.removeControllerDuringTheWait)
+    {
+        pumpFor (1500);
+        EXPECT_FALSE (quitRequested());
+        harness.controller.remove();
+    }
+
+    ASSERT_TRUE (pumpUntilQuit (component, states))
+        << "states " << describe (states) << "; reports since the click: " << commandsFrom (reportsBefore);
+    const auto waited = juce::Time::getMillisecondCounterHiRes() - clicked;
+
+    // The late answer comes 500 ms after the click, the abort's end 1500 ms or more.
+    EXPECT_GE (waited, 1400.0) << "the wait ended on another answer than the abort's";
+    EXPECT_EQ (cancelReports(), 1u) << commandsFrom (reportsBefore);
+    EXPECT_EQ (commandsFrom (reportsBefore), "9 ") << "only the abort after the click";
+    EXPECT_EQ (std::count_if (states.begin(), states.end(), [] (int32_t s) { return UpdState::isError (s); }),
+               0)
+        << "states " << describe (states);
+    EXPECT_FALSE (UpdState::isError (component.m_state.load()));
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Ends, AbortWait,
+    ::testing::Values (
+        AbortWaitCase{ "ItsAnswerDuringTheData", CMD_DATA, 40, { Kind::delay, 0, 1500 }, 60000, false },
+        AbortWaitCase{ "ItsAnswerOnTheStartScreen", CMD_START, 0, { Kind::delay, 0, 1500 }, 60000, false },
+        AbortWaitCase{ "ItsTimeOut", CMD_DATA, 40, { Kind::silence }, 1500, false },
+        AbortWaitCase{ "TheControllersRemoval", CMD_DATA, 40, { Kind::silence }, 60000, true }),
+    [] (const auto& info) { return std::string (info.param.name); });
+
+TEST_F (Buttons, CloseAfterAControllerArrivedLateQuitsOnTheAbortsAnswer)
+{
+    auto& component = start (true, false);
+    click (component.m_pOkButton);
+    ASSERT_EQ (component.m_state.load(), ERR_NOT_CONNECTED);
+
+    harness.controller.attach();
+    ASSERT_TRUE (pumpUntil ([&] { return component.m_pHidCtrl->m_connected.load() != 0; }, 10000));
+
+    // Only the answer can end the wait in time.
+    component.m_responseTimeoutMs = 60000;
+    component.buttonClicked (component.m_pCancelButton);
+    EXPECT_FALSE (quitRequested()) << "the click waited for the answer itself";
+
+    std::vector<int32_t> states;
+    ASSERT_TRUE (pumpUntilQuit (component, states))
+        << "states " << describe (states) << "; reports: " << commandsFrom (0);
+    EXPECT_EQ (cancelReports(), 1u);
+    EXPECT_EQ (component.m_state.load(), ERR_NOT_CONNECTED);
 }
 
 TEST_F (Buttons, CancelDuringTheStartExchangeStopsTheWorkerBeforeTheAbortGoesOut)

@@ -2,6 +2,14 @@
 
 #include "ui/CustomLookAndFeel.h"
 
+namespace
+{
+// JUCE tells a key repeat's release from a real one by the press queued right behind it; on a
+// loaded machine that press can arrive a moment later. A release stands once no press has
+// followed it for this long: too short for a hand to notice.
+constexpr int releaseSettleMs = 30;
+}  // namespace
+
 AlineButton::AlineButton (const juce::String& name)
     : juce::Button (name)
 {
@@ -45,20 +53,59 @@ bool AlineButton::keyPressed (const juce::KeyPress& key)
     if (key.getKeyCode() != juce::KeyPress::returnKey || key.getModifiers().testFlags (modifiers))
         return false;
 
+    // Key repeats while the key is held only set the flag again, and take back a release that
+    // came just before them.
     m_returnPending = true;
+    m_releaseTimer.stopTimer();
     repaint();
     return true;
+}
+
+bool AlineButton::keyStateChanged (bool isKeyDown)
+{
+    // The click comes from the key-up event itself, not from a paint that may never follow. JUCE
+    // has updated its key table from this very event just before: if Return still reads as down,
+    // another key went up.
+    if (isKeyDown || !m_returnPending || juce::KeyPress::isKeyCurrentlyDown (juce::KeyPress::returnKey))
+        return false;
+
+    m_releaseTimer.startTimer (releaseSettleMs);
+    return true;
+}
+
+void AlineButton::clickOnRelease()
+{
+    m_releaseTimer.stopTimer();
+
+    if (!m_returnPending)
+        return;
+
+    m_returnPending = false;
+    repaint();
+    triggerClick();
+}
+
+void AlineButton::focusLost (FocusChangeType cause)
+{
+    // The key's release goes to whatever has the focus now.
+    m_releaseTimer.stopTimer();
+
+    if (m_returnPending)
+    {
+        m_returnPending = false;
+        repaint();
+    }
+
+    juce::Button::focusLost (cause);
 }
 
 void AlineButton::paintButton (juce::Graphics& g, bool shouldDrawButtonAsHighlighted,
                                bool shouldDrawButtonAsDown)
 {
-    const bool returnPending = m_returnPending;
-
     const auto faceColour =
         findColour (getToggleState() ? juce::TextButton::buttonOnColourId : juce::TextButton::buttonColourId);
     getLookAndFeel().drawButtonBackground (g, *this, faceColour, shouldDrawButtonAsHighlighted,
-                                           shouldDrawButtonAsDown || returnPending);
+                                           shouldDrawButtonAsDown || m_returnPending);
 
     const auto width = getWidth();
     const auto height = getHeight();
@@ -72,17 +119,5 @@ void AlineButton::paintButton (juce::Graphics& g, bool shouldDrawButtonAsHighlig
         g.drawRect (juce::Rectangle<float> (0.05f * (float)width, 0.15f * (float)height, 0.9f * (float)width,
                                             0.7f * (float)height),
                     0.5f);
-    }
-
-    // No timer watches the key: while it is held, each paint asks for the next one, and the first
-    // paint after its release gives the click. Key repeats only set the flag again.
-    if (juce::KeyPress::isKeyCurrentlyDown (juce::KeyPress::returnKey))
-    {
-        repaint();
-    }
-    else if (m_returnPending)
-    {
-        m_returnPending = false;
-        triggerClick();
     }
 }

@@ -6,7 +6,8 @@ class BtnLookAndFeel;
 
 /** The program's push button: one centred line of caption in a typeface and style that its
     owner sets, a shaded face drawn by its own BtnLookAndFeel, a thin grey frame while it has the
-    keyboard focus, and a click on Return that comes when the key is released.
+    keyboard focus, and a click on Return that comes when the key is released: one click per
+    press, however long the key is held.
 
     Message thread only. */
 class AlineButton : public juce::Button
@@ -29,7 +30,14 @@ public:
         follows the key's release. Returns false for every other key press. */
     bool keyPressed (const juce::KeyPress& key) override;
 
+    /** The release of a Return taken by keyPressed clicks the button, unless a key repeat's press
+        follows at once. Returns true when the event was that release. */
+    bool keyStateChanged (bool isKeyDown) override;
+
 protected:
+    /** A Return pressed here and released elsewhere gives no click. */
+    void focusLost (FocusChangeType cause) override;
+
     void paintButton (juce::Graphics& g, bool shouldDrawButtonAsHighlighted,
                       bool shouldDrawButtonAsDown) override;
 
@@ -39,6 +47,23 @@ private:
     juce::String m_typefaceName{ juce::Font::getDefaultSansSerifFontName() };
     juce::int32 m_style = 0;
     bool m_returnPending = false;
+
+    /** Gives the click once a release of Return has stood for a moment. */
+    class ReleaseTimer : public juce::Timer
+    {
+    public:
+        explicit ReleaseTimer (AlineButton& owner)
+            : m_owner (owner)
+        {
+        }
+        void timerCallback() override { m_owner.clickOnRelease(); }
+
+    private:
+        AlineButton& m_owner;
+    };
+    ReleaseTimer m_releaseTimer{ *this };
+
+    void clickOnRelease();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AlineButton)
 };

@@ -60,47 +60,55 @@ void MainComponent::cancelClicked()
 {
     m_quitting = true;
 
-    if (m_state.load() != STATE_INIT)
+    if (m_state.load() == STATE_INIT)
     {
-        // Whether the abort report is offered is decided before the worker is stopped: not once
-        // the worker has told itself to stop, and not after the controller's removal.
-        const auto offered = !threadShouldExit() && m_state.load() != ERR_REMOVED;
-
-        // Then the worker goes, so that the report has the buffers and the event to itself.
-        stopWorker();
-
-        if (offered)
-            sendCancelAndWait();
+        quit();
+        return;
     }
 
-    quit();
+    // Whether the abort report is offered is decided before the worker is stopped: not once the
+    // worker has told itself to stop, and not after the controller's removal.
+    const auto offered = !threadShouldExit() && m_state.load() != ERR_REMOVED;
+
+    // Then the worker goes, so that the report has the buffers to itself.
+    stopWorker();
+
+    // The answer comes through the message loop, which this click must not hold up: the answer,
+    // the controller's removal or the time-out ends the quit.
+    if (!offered || !sendCancel())
+        quit();
 }
 
-void MainComponent::sendCancelAndWait()
+bool MainComponent::sendCancel()
 {
     prepareRequest (TARGET_DEVICE, CMD_CANCEL);
 
-    m_responseEvent.reset();
+    // Set first: only an answer that comes after the report went out ends the wait.
     m_awaitingCancelAnswer = true;
 
     // The link sends only to a connected controller; what was not sent is not awaited.
-    if (m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
+    if (!m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
     {
-        // The answer comes through this thread's own event loop: run it in short slices, which
-        // also keeps the window painting, until the answer or the time-out.
-        const auto deadline =
-            juce::Time::getMillisecondCounter() + static_cast<juce::uint32> (m_responseTimeoutMs);
-        auto* messageManager = juce::MessageManager::getInstance();
-
-        while (!m_responseEvent.wait (0) && m_state.load() != ERR_REMOVED &&
-               !messageManager->hasStopMessageBeenSent() && juce::Time::getMillisecondCounter() < deadline)
-            messageManager->runDispatchLoopUntil (10);
+        m_awaitingCancelAnswer = false;
+        return false;
     }
 
+    m_cancelTimeout.startTimer (m_responseTimeoutMs);
+    return true;
+}
+
+void MainComponent::endCancelWait()
+{
+    if (!m_awaitingCancelAnswer)
+        return;
+
     m_awaitingCancelAnswer = false;
+    m_cancelTimeout.stopTimer();
 
     if (m_oldOS)
         juce::Thread::sleep (6);
+
+    quit();
 }
 
 void MainComponent::quit()

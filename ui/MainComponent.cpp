@@ -4,8 +4,6 @@
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 
-#include <cstring>
-
 MainComponent::MainComponent()
     : juce::Thread ("UpdatingThread")
 {
@@ -50,6 +48,11 @@ MainComponent::MainComponent()
     m_pOkButton = makeButton ("OK");
     m_pCancelButton = makeButton ("Cancel");
 
+    // OK comes first wherever JUCE picks a default button (a click on the list, which wants no
+    // focus, passes it on), whatever the layout: left of OK, Cancel would come first.
+    m_pOkButton->setExplicitFocusOrder (1);
+    m_pCancelButton->setExplicitFocusOrder (2);
+
     // The link looks for the controller at once and then follows its arrival and removal; whether
     // one is there is read when OK is pressed.
     m_pHidCtrl = new HidCtrl();
@@ -93,11 +96,9 @@ MainComponent::~MainComponent()
 
 void MainComponent::stopWorker()
 {
-    {
-        const juce::ScopedLock lock (m_responseLock);
-        std::memset (m_response, 0, sizeof (m_response));
-    }
-
+    // Told before it is woken: a worker that wakes in an exchange then knows the wake for the
+    // stop, not for an answer, sends nothing more and writes no error of its own.
+    signalThreadShouldExit();
     m_responseEvent.signal();
 
     if (isThreadRunning())

@@ -38,6 +38,12 @@ public:
     /** Rebuilds the screen and places the widgets. */
     void resized() override;
 
+    /** Puts the keyboard focus where the screen wants it, so that Return clicks that button: OK
+        on the completion screen, Cancel (Close) on the error screens, OK on the language and
+        version screens unless OK, Cancel or the list already has it. Called by paint and whenever
+        the window gains the focus. Message thread. */
+    void applyScreenFocus();
+
     /** The worker: the update's state machine. Worker thread only. */
     void run() override;
 
@@ -103,8 +109,9 @@ public:
     //==============================================================================
     // The state value.
 
-    /** Writes the state unless it already holds ERR_REMOVED, which nothing replaces.
-        Returns whether it wrote. Any thread; one atomic step. */
+    /** Writes the state unless it already holds ERR_REMOVED, which nothing replaces, and, on
+        the worker thread, unless the worker has been told to stop. Returns whether it wrote.
+        Any thread; one atomic step. */
     bool SetStateUnlessRemoved (int32_t newState);
 
     //==============================================================================
@@ -191,18 +198,36 @@ private:
     };
     ProgressFollower m_progressFollower{ *this };
 
+    /** Ends the wait for the abort's answer when the exchange's time runs out. */
+    class CancelTimeout : public juce::Timer
+    {
+    public:
+        explicit CancelTimeout (MainComponent& owner)
+            : m_owner (owner)
+        {
+        }
+        void timerCallback() override { m_owner.endCancelWait(); }
+
+    private:
+        MainComponent& m_owner;
+    };
+    CancelTimeout m_cancelTimeout{ *this };
+
     /** Set once Cancel or a quit has begun: later clicks do nothing. */
     bool m_quitting = false;
-    /** Set while the message thread waits for the answer to the abort report, so that the
-        answer path wakes it although the worker no longer runs. */
-    std::atomic<bool> m_awaitingCancelAnswer{ false };
+    /** Set from the abort report's sending until its answer, the controller's removal or the
+        time-out ends the quit. Message thread only. */
+    bool m_awaitingCancelAnswer = false;
 
     void okClicked();
     void cancelClicked();
-    /** Sends the abort report and waits, painting meanwhile, for the answer or the exchange's
-        time-out. Only with the worker stopped: it uses the report buffers alone. */
-    void sendCancelAndWait();
-    /** Ends the worker the way a quit does: clears the answer, wakes it, waits up to 5 s. */
+    /** Hands the abort report to the link and starts the wait for its answer, without waiting
+        here. Returns false when nothing went out (no controller): there is nothing to await.
+        Only with the worker stopped: it uses the report buffer alone. */
+    bool sendCancel();
+    /** Ends the wait for the abort's answer, if one runs, and quits. */
+    void endCancelWait();
+    /** Stops the worker: tells it to exit, wakes it, waits up to 5 s for it to end. */
     void stopWorker();
     void quit();
     void addText (const juce::String& text, bool bold, float x, float y, float width, float height);

@@ -197,12 +197,23 @@ void MainComponent::paint (juce::Graphics& g)
     g.setColour (juce::Colours::black);
     m_textLayout.draw (g);
 
+    applyScreenFocus();
+}
+
+void MainComponent::applyScreenFocus()
+{
+    // Only a component on the screen can take the focus.
+    if (!isShowing())
+        return;
+
     // Return clicks the focused button, so each screen keeps the focus on its way on.
     const auto okOrCancel = [this]
     {
         if (!m_pOkButton->hasKeyboardFocus (true) && !m_pCancelButton->hasKeyboardFocus (true))
             m_pOkButton->grabKeyboardFocus();
     };
+
+    const auto state = m_state.load();
 
     if (state == STATE_COMPLETE)
     {

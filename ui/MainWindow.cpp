@@ -29,7 +29,11 @@ MainWindow::MainWindow()
     setVisible (true);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The base deletes the content afterwards; focus changes on the way must not reach it.
+    m_pMainComponent = nullptr;
+}
 
 void MainWindow::userTriedToCloseWindow()
 {
@@ -37,4 +41,24 @@ void MainWindow::userTriedToCloseWindow()
     // button to press.
     if (auto* application = juce::JUCEApplication::getInstance())
         application->systemRequestedQuit();
+}
+
+// X may report the window's focus late, even in the same batch as the key press it came for.
+// JUCE then hands the focus to the child it last remembered, or else to the window itself,
+// taking it from the button that paint gave it to: the key must find the screen's button.
+
+void MainWindow::focusGained (FocusChangeType cause)
+{
+    juce::DocumentWindow::focusGained (cause);
+
+    if (m_pMainComponent != nullptr)
+        m_pMainComponent->applyScreenFocus();
+}
+
+void MainWindow::focusOfChildComponentChanged (FocusChangeType cause)
+{
+    if (m_pMainComponent != nullptr && hasKeyboardFocus (true))
+        m_pMainComponent->applyScreenFocus();
+
+    juce::DocumentWindow::focusOfChildComponentChanged (cause);
 }

@@ -22,6 +22,10 @@ public:
         platform's other quit requests do. */
     void userTriedToCloseWindow() override;
 
+    /** When the window gains the keyboard focus, the screen puts it on its button at once. */
+    void focusGained (FocusChangeType cause) override;
+    void focusOfChildComponentChanged (FocusChangeType cause) override;
+
 private:
     MainComponent* m_pMainComponent = nullptr;                // owned through setContentOwned
     std::unique_ptr<platform::FixedWindowSize> m_pFixedSize;  // goes before the native window

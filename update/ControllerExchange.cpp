@@ -63,6 +63,13 @@ bool MainComponent::SendDataAndWaitResponse()
 
 void MainComponent::removalCallBack()
 {
+    // The abort's answer cannot come any more; the quit it waited for goes on.
+    if (m_awaitingCancelAnswer)
+    {
+        endCancelWait();
+        return;
+    }
+
     // Only while an update is under way, and never over a state the worker has just left it in.
     auto current = m_state.load();
 
@@ -91,6 +98,8 @@ void MainComponent::inputCallBack (int)
     if (length == 0)
         return;
 
+    const auto target = m_pHidCtrl->m_recvBuffer[Report::target];
+
     {
         const juce::ScopedLock lock (m_responseLock);
         std::memcpy (m_response, m_pHidCtrl->m_recvBuffer, length);
@@ -98,7 +107,15 @@ void MainComponent::inputCallBack (int)
 
     std::memset (m_pHidCtrl->m_recvBuffer, 0, sizeof (m_pHidCtrl->m_recvBuffer));
 
-    // The abort report is awaited on the message thread after the worker has stopped.
-    if (isThreadRunning() || m_awaitingCancelAnswer.load())
+    // The abort report is awaited after the worker has stopped: only an answer to the controller
+    // as a whole ends that wait, not a late answer to the worker's last request.
+    if (m_awaitingCancelAnswer)
+    {
+        if (target == TARGET_DEVICE)
+            endCancelWait();
+    }
+    else if (isThreadRunning())
+    {
         m_responseEvent.signal();
+    }
 }

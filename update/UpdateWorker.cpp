@@ -38,6 +38,11 @@ void MainComponent::run()
     {
         requestRedraw();
         wait (pause);
+
+        // Stopped during the pause: no step begins, nothing more goes out.
+        if (threadShouldExit())
+            return;
+
         m_updKind = updKind;
 
         switch (m_state.load())

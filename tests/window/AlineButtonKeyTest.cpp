@@ -121,6 +121,34 @@ TEST_F (ButtonInWindow, ShiftReturnAndSpaceDoNotClick)
     EXPECT_TRUE (qvxtest::pumpUntil ([this] { return counter.clicks == 1; }, 3000));
 }
 
+TEST_F (ButtonInWindow, OnlyReturnsOwnReleaseClicks)
+{
+    // Another key goes up while Return is held: JUCE's key table, just updated from that key-up,
+    // still holds Return down.
+    keys.send (nativeWindow(), Key::returnKey, true, time);
+    keys.send (nativeWindow(), Key::spaceKey, true, time + 20);
+    keys.send (nativeWindow(), Key::spaceKey, false, time + 60);
+    qvxtest::pumpFor (300);
+    EXPECT_EQ (counter.clicks, 0) << "the space bar's release";
+
+    keys.send (nativeWindow(), Key::returnKey, false, time + 400);
+    EXPECT_TRUE (qvxtest::pumpUntil ([this] { return counter.clicks > 0; }, 3000));
+    qvxtest::pumpFor (100);
+    EXPECT_EQ (counter.clicks, 1);
+}
+
+TEST_F (ButtonInWindow, ReturnReleasedAfterTheFocusWentElsewhereDoesNotClick)
+{
+    keys.send (nativeWindow(), Key::returnKey, true, time);
+    ASSERT_TRUE (qvxtest::pumpUntil ([this] { return isPressedBlue (faceMiddle()); }, 3000));
+
+    button.giveAwayKeyboardFocus();
+    keys.send (nativeWindow(), Key::returnKey, false, time + 200);
+    qvxtest::pumpFor (300);
+    EXPECT_EQ (counter.clicks, 0);
+    EXPECT_FALSE (isPressedBlue (faceMiddle()));
+}
+
 TEST_F (ButtonInWindow, AThinGreyFrameShowsOnlyWithTheFocus)
 {
     const auto focused = button.createComponentSnapshot (button.getLocalBounds());

@@ -3,6 +3,7 @@
 #include "platform/SystemFonts.h"
 #include "support/MessageLoop.h"
 #include "support/RecordingContext.h"
+#include "support/TemporaryFolder.h"
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 #include "ui/MainComponent.h"
@@ -154,5 +155,88 @@ TEST (ScreenFocus, ReturnActsOnOkOnTheLanguageScreenAndOnCloseOnErrorScreens)
     EXPECT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
         << "completion screen";
 }
+
+struct ClickCounter : juce::Button::Listener
+{
+    void buttonClicked (juce::Button*) override { ++clicks; }
+    int clicks = 0;
+};
+
+struct FocusGainCase
+{
+    const char* name;
+    /** The window lost the focus before, and the screen changed while it was away. */
+    bool lostBefore;
+    int32_t screen;
+    bool okExpected;
+};
+
+void PrintTo (const FocusGainCase& c, std::ostream* stream)
+{
+    *stream << c.name;
+}
+
+class FocusGainBeforeReturn : public ::testing::TestWithParam<FocusGainCase>
+{
+};
+
+// X may report the window's focus late, in the same batch as the key press it came for. Here the
+// peer gains the focus and Return goes down and up at once, with no message loop in between.
+TEST_P (FocusGainBeforeReturn, ReturnClicksTheScreensButton)
+{
+    const auto& c = GetParam();
+    XSession session;
+    ASSERT_TRUE (session.isOpen());
+
+    MainWindow window;
+    auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
+    ASSERT_NE (component, nullptr);
+    qvxtest::TemporaryFolder noUpdateFile;
+    component->m_updateFolderForTests = noUpdateFile.get();
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
+        << "the language screen never put the focus on OK";
+
+    ClickCounter ok, cancel;
+    component->m_pOkButton->addListener (&ok);
+    component->m_pCancelButton->addListener (&cancel);
+    auto* peer = window.getPeer();
+    ASSERT_NE (peer, nullptr);
+
+    if (c.lostBefore)
+    {
+        peer->handleFocusLoss();
+        component->m_state = c.screen;
+        component->UpdateDrawing();
+    }
+
+    peer->handleFocusGain();
+    peer->handleKeyUpOrDown (true);
+    peer->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
+    peer->handleKeyUpOrDown (false);
+
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+    const auto focusName = focused != nullptr ? focused->getName() : juce::String ("nothing");
+    EXPECT_TRUE (qvxtest::pumpUntil ([&] { return ok.clicks + cancel.clicks > 0; }, 3000))
+        << "no click; the focus was on " << focusName;
+    qvxtest::pumpFor (50);
+    EXPECT_EQ (ok.clicks, c.okExpected ? 1 : 0) << "focus on " << focusName;
+    EXPECT_EQ (cancel.clicks, c.okExpected ? 0 : 1) << "focus on " << focusName;
+
+    if (c.screen == STATE_INIT)
+    {
+        EXPECT_EQ (component->m_state.load(), ERR_FILE_NOT_FOUND) << "OK's action on the language screen";
+    }
+
+    component->m_pOkButton->removeListener (&ok);
+    component->m_pCancelButton->removeListener (&cancel);
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Cases, FocusGainBeforeReturn,
+    ::testing::Values (FocusGainCase{ "FirstFocusOfTheWindow", false, STATE_INIT, true },
+                       FocusGainCase{ "BackOnTheLanguageScreen", true, STATE_INIT, true },
+                       FocusGainCase{ "BackOnAnErrorScreen", true, ERR_NOT_CONNECTED, false },
+                       FocusGainCase{ "BackOnTheCompletionScreen", true, STATE_COMPLETE, true }),
+    [] (const auto& info) { return std::string (info.param.name); });
 
 }  // namespace

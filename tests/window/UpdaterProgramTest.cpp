@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using qvxtest::ChildProgram;
 using qvxtest::XSession;
@@ -294,3 +295,81 @@ INSTANTIATE_TEST_SUITE_P (Requests, QuitRequests,
                                            QuitRequest::windowManagerClose),
                           [] (const auto& info)
                           { return describe (info.param).replace (" ", "_").toStdString(); });
+
+namespace
+{
+
+struct NoDisplayCase
+{
+    const char* label;
+    /** The display the program tries; "" when DISPLAY is unset. */
+    const char* display;
+};
+
+void PrintTo (const NoDisplayCase& c, std::ostream* stream)
+{
+    *stream << c.label;
+}
+
+struct WithoutDisplay : testing::TestWithParam<NoDisplayCase>
+{
+};
+
+}  // namespace
+
+TEST_P (WithoutDisplay, SaysWhichDisplayItCannotOpenAndEndsWithStatusOne)
+{
+    const auto& c = GetParam();
+    const juce::String program (QVX_PROGRAM);
+    std::unique_ptr<ChildProgram> child;
+    juce::String tried (c.display);
+
+    if (tried.isNotEmpty())
+    {
+        ASSERT_FALSE (qvxtest::canOpenDisplay (c.display)) << c.display << " exists here";
+        child =
+            std::make_unique<ChildProgram> ("/usr/bin/env", juce::StringArray{ "DISPLAY=" + tried, program });
+    }
+    else if (::geteuid() == 0)
+    {
+        // JUCE then opens ":0.0". A network and mount namespace of its own, with the socket
+        // folder emptied, make sure that no X server answers there, whatever runs on this machine.
+        tried = ":0.0";
+        child = std::make_unique<ChildProgram> (
+            "/usr/bin/unshare",
+            juce::StringArray{ "-n", "-m", "--", "/bin/sh", "-c",
+                               "[ ! -d /tmp/.X11-unix ] || mount -t tmpfs tmpfs /tmp/.X11-unix || exit 99; "
+                               "exec /usr/bin/env -u DISPLAY \"$0\"",
+                               program });
+    }
+    else
+    {
+        tried = ":0.0";
+        if (qvxtest::canOpenDisplay (":0.0"))
+            GTEST_SKIP() << "an X server answers on :0.0 and, without root, the test cannot hide it";
+
+        child =
+            std::make_unique<ChildProgram> ("/usr/bin/env", juce::StringArray{ "-u", "DISPLAY", program });
+    }
+
+    ASSERT_TRUE (child->isStarted());
+    const auto status = child->waitForExit (quitTimeoutMs);
+    ASSERT_TRUE (status.has_value()) << "still running";
+
+    const auto error = child->standardError();
+    EXPECT_TRUE (WIFEXITED (*status) && WEXITSTATUS (*status) == 1)
+        << ChildProgram::describeStatus (*status) << "\n"
+        << error;
+
+    // One line, naming the display and what the program needs.
+    const auto line = error.trimEnd();
+    EXPECT_FALSE (line.containsChar ('\n')) << error;
+    EXPECT_TRUE (line.contains ("\"" + tried + "\"")) << error;
+    EXPECT_TRUE (line.contains ("graphical session")) << error;
+    EXPECT_FALSE (ChildProgram::holdsSanitizerReport (error)) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P (Displays, WithoutDisplay,
+                          testing::Values (NoDisplayCase{ "unset", "" },
+                                           NoDisplayCase{ "unreachable", ":4242" }),
+                          [] (const auto& info) { return std::string (info.param.label); });

@@ -372,6 +372,17 @@ juce::File XSession::saveScreenshot (WindowId window, const juce::String& name)
     return file;
 }
 
+bool canOpenDisplay (const char* name)
+{
+    auto* display = XOpenDisplay (name);
+
+    if (display == nullptr)
+        return false;
+
+    XCloseDisplay (display);
+    return true;
+}
+
 XSession::WindowId windowIdOf (juce::Component& window)
 {
     if (auto* peer = window.getPeer())

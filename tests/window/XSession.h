@@ -102,6 +102,9 @@ private:
     std::vector<WindowId> m_ownWindows;
 };
 
+/** Whether an X display of that name can be opened now. */
+bool canOpenDisplay (const char* name);
+
 /** The X window id of a JUCE window on the desktop; 0 when it has no peer. */
 XSession::WindowId windowIdOf (juce::Component& window);
 
