@@ -87,10 +87,10 @@ void AlineButton::clickOnRelease()
 
 void AlineButton::focusLost (FocusChangeType cause)
 {
-    // The key's release goes to whatever has the focus now.
-    m_releaseTimer.stopTimer();
-
-    if (m_returnPending)
+    // Once Return came up here the click stands: a late focus-in from X moves the focus through
+    // the window and back in that moment. Before the release, the release goes to whatever has
+    // the focus now.
+    if (m_returnPending && !m_releaseTimer.isTimerRunning())
     {
         m_returnPending = false;
         repaint();
