@@ -18,9 +18,11 @@ class FreshStateBetweenTests : public testing::EmptyTestEventListener
     {
         qvxtest::SimulatedHid::reset();
 
-        // The process's one HID manager and its snapshot, as before the first build. The
-        // manager is forgotten, not released, the way the program's HidUtil leaves it.
+        // The process's one HID manager and its snapshot, as before the first build. A manager
+        // scheduled on the run loop lives on there, as one that HidUtil forgot does.
         HIDReleaseDeviceList();
+        if (gIOHIDManagerRef != nullptr)
+            CFRelease (gIOHIDManagerRef);
         gIOHIDManagerRef = nullptr;
         gDeviceIndex = 0;
     }
