@@ -56,12 +56,21 @@ void EngineHarness::pressStart()
 
 testing::AssertionResult EngineHarness::waitForState (int32_t state, int timeoutMs)
 {
-    if (pumpUntil ([&] { return component->m_state.load() == state; }, timeoutMs))
+    // An error with no worker left is final: nothing is going to change it.
+    const auto endedElsewhere = [&]
+    {
+        const auto now = component->m_state.load();
+        return now != state && UpdState::isError (now) && !component->isThreadRunning();
+    };
+
+    if (pumpUntil ([&] { return component->m_state.load() == state || endedElsewhere(); }, timeoutMs) &&
+        component->m_state.load() == state)
         return testing::AssertionSuccess();
 
     return testing::AssertionFailure()
-           << "state 0x" << std::hex << std::uppercase << state << " not reached in " << std::dec << timeoutMs
-           << " ms: " << describe();
+           << "state 0x" << std::hex << std::uppercase << state << " not reached ("
+           << (endedElsewhere() ? "the update ended" : "timed out") << " within " << std::dec << timeoutMs
+           << " ms): " << describe();
 }
 
 testing::AssertionResult EngineHarness::waitForWorkerEnd (int timeoutMs)
