@@ -1,5 +1,7 @@
 // The updater driven through its own buttons against the simulated controller. A quit is seen
-// where the real one ends up: the application object's quit stops JUCE's message loop.
+// where it leaves the component: the application object's systemRequestedQuit, which in the
+// program stops JUCE's message loop. Here the loop keeps running, so that the tests after this
+// one in the same process still have one.
 #include "hid/HidCtrl.h"
 #include "support/EngineHarness.h"
 #include "support/MessageLoop.h"
@@ -21,6 +23,9 @@ public:
     const juce::String getApplicationVersion() override { return "1"; }
     void initialise (const juce::String&) override {}
     void shutdown() override {}
+    void systemRequestedQuit() override { ++quitRequests; }
+
+    int quitRequests = 0;
 };
 
 juce::JUCEApplicationBase* createTestApplication()
@@ -55,7 +60,7 @@ protected:
         return component;
     }
 
-    static bool quitRequested() { return juce::MessageManager::getInstance()->hasStopMessageBeenSent(); }
+    bool quitRequested() const { return application->quitRequests > 0; }
 
     void click (AlineButton* button)
     {
@@ -129,12 +134,13 @@ TEST_F (Buttons, AWholeUpdateFromTheLanguageScreenToTheQuitAfterCompletion)
                 shown.push_back (component.m_shownProgress);
             return component.m_state.load() == STATE_COMPLETE;
         },
-        120000));
+        240000))
+        << harness.describe();
     ASSERT_FALSE (shown.empty());
     EXPECT_GT (std::count_if (shown.begin(), shown.end(), [] (double p) { return p > 0.0 && p < 1.0; }), 0);
     EXPECT_TRUE (std::is_sorted (shown.begin(), shown.end()));
 
-    ASSERT_TRUE (pumpUntil ([&] { return component.m_finished.load() == 1; }));
+    ASSERT_TRUE (pumpUntil ([&] { return component.m_finished.load() == 1; })) << harness.describe();
     pumpFor (50);
     EXPECT_TRUE (component.m_pOkButton->isVisible());
     EXPECT_FALSE (quitRequested());
@@ -195,7 +201,7 @@ TEST_F (Buttons, CloseOnTheVersionScreenSendsTheAbortAndQuitsOnItsAnswerNotAtThe
     component.m_pCancelButton->triggerClick();
     component.m_pCancelButton->triggerClick();
 
-    ASSERT_TRUE (pumpUntil ([] { return quitRequested(); }, 20000));
+    ASSERT_TRUE (pumpUntil ([this] { return quitRequested(); }, 20000));
     probe.stopTimer();
     EXPECT_TRUE (ranDuringWait);
     EXPECT_EQ (cancelReports(), 1u);
@@ -334,7 +340,7 @@ TEST_F (Buttons, CancelDuringTheStartExchangeStopsTheWorkerBeforeTheAbortGoesOut
         pumpUntil ([&] { return !harness.controller.model.receivedWithCommand (CMD_START).empty(); }));
 
     component.m_pCancelButton->triggerClick();
-    ASSERT_TRUE (pumpUntil ([] { return quitRequested(); }, 20000));
+    ASSERT_TRUE (pumpUntil ([this] { return quitRequested(); }, 20000));
 
     EXPECT_FALSE (component.isThreadRunning());
     EXPECT_EQ (cancelReports(), 1u);
@@ -369,7 +375,7 @@ TEST_P (ErrorScreens, CloseQuitsAndSendsTheAbortOnlyWhereItCanGoOut)
 
     // OK is hidden, but pressed it would quit too: Start was never pressed.
     click (component.m_pCancelButton);
-    ASSERT_TRUE (pumpUntil ([] { return quitRequested(); }, 20000));
+    ASSERT_TRUE (pumpUntil ([this] { return quitRequested(); }, 20000));
     EXPECT_EQ (cancelReports(), c.reportSent ? 1u : 0u);
 }
 
@@ -436,7 +442,6 @@ TEST_F (Buttons, OkPressedAgainWhileTheFirstPassRunsChecksTheFileOnlyOnce)
     auto& component = start();
     int checks = 0;
     component.m_onUpdateFileChosenForTests = [&] (const juce::File&) { ++checks; };
-    component.m_responseTimeoutMs = 5000;
     harness.controller.model.addFault ({ CMD_CHECK_MODE, 0, 1 }, { Kind::delay, 0, 300 });
 
     component.m_pOkButton->triggerClick();
@@ -453,7 +458,7 @@ TEST_F (Buttons, DestructionDuringTheTransferStopsTheWorker)
     click (component.m_pOkButton);
     ASSERT_TRUE (harness.waitForState (STATE_READY));
     click (component.m_pOkButton);
-    ASSERT_TRUE (pumpUntil ([&] { return component.m_state.load() >= STATE_DATA; }));
+    ASSERT_TRUE (pumpUntil ([&] { return component.m_state.load() >= STATE_DATA; })) << harness.describe();
 
     harness.component.reset();
     EXPECT_FALSE (quitRequested());

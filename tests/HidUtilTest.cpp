@@ -282,16 +282,24 @@ TEST_F (HidUtilTest, FinalizeLetsTheControllerGoWithoutARemovalCallBack)
     EXPECT_NE (gIOHIDManagerRef, nullptr);
     EXPECT_TRUE (controller->waitUntilClosed (5000));
 
-    // Nothing reaches the handler any more: neither the removal nor a new arrival.
+    // Nothing reaches the handler or the object any more: neither the removal nor a new arrival,
+    // which the manager would otherwise offer through the arrival callback.
     controller->remove();
-    SimulatedHid::attachController();
+    auto arriving = SimulatedHid::attachController();
     ASSERT_TRUE (pumpUntilManagerHas (1));
     qvxtest::pumpFor (20);
     EXPECT_EQ (handler.removals, 0);
     EXPECT_EQ (handler.matchings, 0);
+    EXPECT_EQ (util->m_pDevice, nullptr);
+    EXPECT_FALSE (arriving->isOpen());
 
     util.reset();
     EXPECT_EQ (gIOHIDManagerRef, nullptr);  // forgotten, so that the next object builds its own
+
+    // The forgotten manager still sees arrivals; it must not call into the object that is gone.
+    arriving->remove();
+    SimulatedHid::attachController();
+    qvxtest::pumpFor (50);
 }
 
 TEST_F (HidUtilTest, ASecondInitializeIsRefusedAndTheLiveInstanceKeepsEverything)

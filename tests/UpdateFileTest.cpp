@@ -1,3 +1,4 @@
+#include "support/ChildProgram.h"
 #include "support/TemporaryFolder.h"
 #include "support/UpdateFileBuilder.h"
 #include "ui/MainComponent.h"
@@ -5,11 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <functional>
+#include <string>
 #include <sys/inotify.h>
 #include <unistd.h>
+#include <vector>
 
 using qvxtest::TemporaryFolder;
 using qvxtest::UpdateFileBuilder;
@@ -33,14 +39,31 @@ struct UpdateFileTest : testing::Test
         }
     }
 
-    /** The names in the order the folder lists them, as the search sees them. */
-    juce::StringArray listedNames() const
+    /** Every name in the folder, in the order the directory itself yields them (readdir). */
+    static std::vector<std::string> namesInDirectoryOrder (const juce::File& directory)
     {
-        juce::StringArray names;
-        for (const auto& entry :
-             juce::RangedDirectoryIterator (folder.get(), false, "*", juce::File::findFiles))
-            names.add (entry.getFile().getFileName());
+        std::vector<std::string> names;
+        if (auto* stream = ::opendir (directory.getFullPathName().toRawUTF8()))
+        {
+            while (const auto* entry = ::readdir (stream))
+                if (std::strcmp (entry->d_name, ".") != 0 && std::strcmp (entry->d_name, "..") != 0)
+                    names.emplace_back (entry->d_name);
+            ::closedir (stream);
+        }
         return names;
+    }
+
+    /** Flips the file's last byte without rewriting the file. */
+    static void corruptLastByteInPlace (const juce::File& file)
+    {
+        const auto fd = ::open (file.getFullPathName().toRawUTF8(), O_RDWR);
+        ASSERT_GE (fd, 0);
+        const auto last = static_cast<off_t> (file.getSize() - 1);
+        uint8_t byte = 0;
+        ASSERT_EQ (::pread (fd, &byte, 1, last), 1);
+        byte = static_cast<uint8_t> (byte ^ 0xFF);
+        ASSERT_EQ (::pwrite (fd, &byte, 1, last), 1);
+        ::close (fd);
     }
 
     TemporaryFolder folder;
@@ -68,6 +91,14 @@ TEST (CalcCRC, MatchesTheXmodemCheckValues)
     for (const auto& c : cases)
         EXPECT_EQ (MainComponent::CalcCRC (reinterpret_cast<const unsigned char*> (c.input), c.count), c.crc)
             << c.input << " / " << c.count;
+}
+
+TEST (UpdateFileBuilderCrc, IsTheStandardXmodem)
+{
+    // The fixture's own CRC, checked against the standard's check value rather than the program.
+    const char* check = "123456789";
+    EXPECT_EQ (UpdateFileBuilder::crc16Xmodem (reinterpret_cast<const uint8_t*> (check), 9), 0x31C3);
+    EXPECT_EQ (UpdateFileBuilder::crc16Xmodem (nullptr, 0), 0x0000);
 }
 
 TEST (CheckSysVer, AcceptsOnlyDigitPointDigitDigit)
@@ -217,6 +248,19 @@ TEST_F (UpdateFileTest, EachCheckGivesItsErrorAndLeavesTheRestOfTheTable)
           ERR_FILE_VERSION },
         { "CRC high byte first", [] (UpdateFileBuilder& b) { b.crcHighByteFirst(); }, ERR_FILE_CRC },
         { "CRC wrong", [] (UpdateFileBuilder& b) { b.wrongCrc(); }, ERR_FILE_CRC },
+        // The checks run in order and the first that fails counts: the versions before the CRC.
+        { "year over and CRC wrong",
+          [] (UpdateFileBuilder& b) {
+              b.firmwareVersion ({ 0x21, 0, 0, 0 }).wrongCrc();
+          },
+          ERR_FILE_VERSION },
+        { "system version with a letter and CRC wrong",
+          [] (UpdateFileBuilder& b) { b.systemVersion ("1.0A").wrongCrc(); }, ERR_FILE_VERSION },
+        { "one byte short and year over",
+          [] (UpdateFileBuilder& b) {
+              b.size (2097151).firmwareVersion ({ 0x21, 0, 0, 0 });
+          },
+          ERR_FILE_SIZE },
     };
 
     for (const auto& c : cases)
@@ -335,26 +379,78 @@ TEST_F (UpdateFileTest, TheNameMatchIgnoresCase)
     EXPECT_EQ (component.m_updImage[UPD_KIND_MAIN].m_file, file);
 }
 
-TEST_F (UpdateFileTest, OnlyTheFirstListedCandidateIsChecked)
+TEST_F (UpdateFileTest, OnlyTheFirstSixteenCharacterNameTheFolderYieldsIsChecked)
 {
-    UpdateFileBuilder().writeTo (folder.get(), "qvx720__v100.bin");
-    UpdateFileBuilder().writeTo (folder.get(), "qvx720__v200.bin");
-    const auto first = listedNames()[0];
-    const auto second = listedNames()[1];
+    // Candidates with random names and decoys (names of other lengths, a folder), until the
+    // folder yields them in an order that tells the rule apart from every other: a decoy comes
+    // before the first candidate, which is neither the first nor the last by name, not the last
+    // one yielded, and gets a modification time between the others'.
+    const auto seed = juce::Random::getSystemRandom().nextInt64();
+    SCOPED_TRACE (testing::Message() << "random seed " << seed);
+    juce::Random random (seed);
 
-    // The second is good, the first is not: the second is never looked at.
-    UpdateFileBuilder().wrongCrc().writeTo (folder.get(), first);
+    std::vector<std::string> candidates, yielded;
+    std::string first;
+
+    for (int attempt = 0; attempt < 200 && first.empty(); ++attempt)
+    {
+        folder.get().deleteRecursively();
+        folder.get().createDirectory();
+        candidates.clear();
+
+        while (candidates.size() < 6)
+        {
+            const auto name = "qvx720__v" + std::to_string (100 + random.nextInt (900)) + ".bin";
+            if (std::find (candidates.begin(), candidates.end(), name) == candidates.end())
+                candidates.push_back (name);
+        }
+
+        for (const auto& name : candidates)
+            UpdateFileBuilder().writeTo (folder.get(), name);
+        for (const auto* decoy : { "qvx720__v10.bin", "qvx720__v1000.bin", "QVX720__V1.BIN" })
+            UpdateFileBuilder().writeTo (folder.get(), decoy);
+        folder.getChildFile ("qvx720__v999.bin").createDirectory();
+
+        yielded = namesInDirectoryOrder (folder.get());
+        const auto firstCandidate =
+            std::find_first_of (yielded.begin(), yielded.end(), candidates.begin(), candidates.end());
+        const auto lastCandidate =
+            std::find_first_of (yielded.rbegin(), yielded.rend(), candidates.begin(), candidates.end());
+        const auto [lowest, highest] = std::minmax_element (candidates.begin(), candidates.end());
+
+        if (firstCandidate != yielded.begin() && *firstCandidate != *lowest && *firstCandidate != *highest &&
+            *firstCandidate != *lastCandidate)
+            first = *firstCandidate;
+    }
+
+    ASSERT_FALSE (first.empty()) << "the folder never yielded a telling order";
+
+    // Modification times an hour apart, the first candidate's in the middle.
+    auto others = candidates;
+    others.erase (std::find (others.begin(), others.end(), first));
+    others.insert (others.begin() + 2, first);
+    const auto base = juce::Time::getCurrentTime() - juce::RelativeTime::days (1);
+    for (size_t i = 0; i < others.size(); ++i)
+        ASSERT_TRUE (folder.getChildFile (others[i]).setLastModificationTime (
+            base + juce::RelativeTime::hours (static_cast<double> (i))));
+
+    std::string order;
+    for (const auto& name : yielded)
+        order += name + " ";
+    SCOPED_TRACE ("the folder yields " + order);
+
     component.CheckUpdFile();
-    EXPECT_EQ (component.m_state.load(), ERR_FILE_CRC);
-    ASSERT_EQ (listedNames()[0], first) << "the listing order changed under the test";
+    EXPECT_EQ (component.m_state.load(), STATE_INIT);
+    EXPECT_EQ (component.m_updImage[UPD_KIND_MAIN].m_file.getFileName(), juce::String (first));
+
+    // Made bad in place (a rewrite could move its entry), it fails: the others are never looked at.
+    corruptLastByteInPlace (folder.getChildFile (first));
+    ASSERT_EQ (namesInDirectoryOrder (folder.get()), yielded);
 
     MainComponent other;
     other.m_updateFolderForTests = folder.get();
-    UpdateFileBuilder().writeTo (folder.get(), first);
-    UpdateFileBuilder().size (10).writeTo (folder.get(), second);
     other.CheckUpdFile();
-    EXPECT_EQ (other.m_state.load(), STATE_INIT);
-    EXPECT_EQ (other.m_updImage[UPD_KIND_MAIN].m_file, folder.getChildFile (first));
+    EXPECT_EQ (other.m_state.load(), ERR_FILE_CRC);
 }
 
 TEST_F (UpdateFileTest, AFileThatCannotBeOpenedIsALoadErrorAndOneOfAnotherSizeIsNotRead)
@@ -484,9 +580,13 @@ TEST (UpdateFileLocation, TheFileBesideTheProgramIsFoundFromAnyWorkingFolder)
     const auto command = "cd " + workingFolder.get().getFullPathName().quoted ('\'') +
                          " && PATH=" + programFolder.get().getFullPathName().quoted ('\'') + ":\"$PATH\" " +
                          probe.getFileName();
-    juce::ChildProcess child;
-    ASSERT_TRUE (child.start (juce::StringArray{ "/bin/sh", "-c", command }));
-    const auto output = child.readAllProcessOutput();
+    qvxtest::ChildProgram child ("/bin/sh", { "-c", command });
+    ASSERT_TRUE (child.isStarted());
+    const auto status = child.waitForExit (120000);
+    ASSERT_TRUE (status.has_value()) << "the probe did not end";
 
-    EXPECT_EQ (output.trim(), "ready 8 state 0");
+    // Standard error is the framework's (a debug build prints its version banner there).
+    EXPECT_EQ (*status, 0) << qvxtest::ChildProgram::describeStatus (*status) << "\n"
+                           << child.standardError();
+    EXPECT_EQ (child.standardOutput(), "ready 8 state 0\n") << child.standardError();
 }

@@ -242,13 +242,15 @@ private:
     bool advanceState (int32_t from, int32_t to);
     void prepareRequest (uint8_t target, uint8_t command);
 
-    /** The worker's counters: static in run(), so they last for the whole run of the program. */
+    /** The worker's counters. They live as long as the component, which in the program is the
+        whole run: the worker runs at most once, and nothing sets them back. Worker thread only. */
     struct WorkerCounters
     {
-        int32_t& readOffset;
-        int64_t& alreadySentDataSize;
-        int32_t& updKind;
+        int32_t readOffset = 0;
+        int64_t alreadySentDataSize = 0;
+        int32_t updKind = UPD_KIND_MAIN;
     };
+    WorkerCounters m_workerCounters;
 
     // The steps of run(), by the state at the start of the pass; each ends the worker itself
     // (endWithError, endWithCompletion) when the update is over.

@@ -28,10 +28,7 @@ constexpr StartFields startFields[UPD_KIND_NUM] = {
 
 void MainComponent::run()
 {
-    static int32_t readOffset = 0;
-    static int64_t alreadySentDataSize = 0;
-    static int32_t updKind = UPD_KIND_MAIN;
-    WorkerCounters counters{ readOffset, alreadySentDataSize, updKind };
+    auto& counters = m_workerCounters;
     auto pause = normalPause;
 
     for (;;)
@@ -43,7 +40,7 @@ void MainComponent::run()
         if (threadShouldExit())
             return;
 
-        m_updKind = updKind;
+        m_updKind = counters.updKind;
 
         switch (m_state.load())
         {

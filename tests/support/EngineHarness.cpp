@@ -2,7 +2,8 @@
 
 #include "support/MessageLoop.h"
 
-#include <gtest/gtest.h>
+#include <iomanip>
+#include <sstream>
 
 namespace qvxtest
 {
@@ -29,14 +30,18 @@ MainComponent& EngineHarness::createComponent()
 {
     component = std::make_unique<MainComponent>();
     component->m_updateFolderForTests = folder.get();
-    component->m_responseTimeoutMs = responseTimeoutMs;
     return *component;
+}
+
+void EngineHarness::expectSilence()
+{
+    component->m_responseTimeoutMs = silenceTimeoutMs;
 }
 
 void EngineHarness::pressOk()
 {
     component->CheckUpdFile();
-    ASSERT_EQ (component->m_fileReady, 8) << "the update file was not accepted";
+    ASSERT_EQ (component->m_fileReady, 8) << "the update file was not accepted: " << describe();
     component->m_responseEvent.reset();
     component->startThread();
 }
@@ -46,25 +51,71 @@ void EngineHarness::pressStart()
     auto ready = static_cast<int32_t> (STATE_READY);
     component->m_startPressed = true;
     ASSERT_TRUE (component->m_state.compare_exchange_strong (ready, STATE_START))
-        << "not on the version screen";
+        << "not on the version screen: " << describe();
 }
 
-bool EngineHarness::waitForState (int32_t state, int timeoutMs)
+testing::AssertionResult EngineHarness::waitForState (int32_t state, int timeoutMs)
 {
-    return pumpUntil ([&] { return component->m_state.load() == state; }, timeoutMs);
+    // An error with no worker left is final: nothing is going to change it.
+    const auto endedElsewhere = [&]
+    {
+        const auto now = component->m_state.load();
+        return now != state && UpdState::isError (now) && !component->isThreadRunning();
+    };
+
+    if (pumpUntil ([&] { return component->m_state.load() == state || endedElsewhere(); }, timeoutMs) &&
+        component->m_state.load() == state)
+        return testing::AssertionSuccess();
+
+    return testing::AssertionFailure()
+           << "state 0x" << std::hex << std::uppercase << state << " not reached ("
+           << (endedElsewhere() ? "the update ended" : "timed out") << " within " << std::dec << timeoutMs
+           << " ms): " << describe();
 }
 
-bool EngineHarness::waitForWorkerEnd (int timeoutMs)
+testing::AssertionResult EngineHarness::waitForWorkerEnd (int timeoutMs)
 {
-    return pumpUntil ([&] { return !component->isThreadRunning(); }, timeoutMs);
+    if (pumpUntil ([&] { return !component->isThreadRunning(); }, timeoutMs))
+        return testing::AssertionSuccess();
+
+    return testing::AssertionFailure() << "the worker still ran after " << timeoutMs << " ms: " << describe();
 }
 
 void EngineHarness::runWholeUpdate()
 {
     pressOk();
-    ASSERT_TRUE (waitForState (STATE_READY)) << "state " << std::hex << component->m_state.load();
+    ASSERT_TRUE (waitForState (STATE_READY));
     pressStart();
     ASSERT_TRUE (waitForWorkerEnd());
+}
+
+std::string EngineHarness::describe() const
+{
+    std::ostringstream text;
+    text << std::hex << std::uppercase << std::setfill ('0');
+
+    if (component == nullptr)
+    {
+        text << "no component";
+    }
+    else
+    {
+        text << "state 0x" << std::setw (4) << component->m_state.load() << ", progress " << std::dec
+             << component->m_progress.load() << ", worker "
+             << (component->isThreadRunning() ? "running" : "ended") << std::hex;
+    }
+
+    const auto received = controller.model.received();
+    text << "; the controller received " << std::dec << received.size() << " requests" << std::hex;
+
+    if (!received.empty())
+    {
+        const auto& last = received.back();
+        text << ", the last " << std::setw (2) << int (last[Report::target]) << ' ' << std::setw (2)
+             << int (last[Report::command]);
+    }
+
+    return text.str();
 }
 
 }  // namespace qvxtest

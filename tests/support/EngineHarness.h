@@ -6,18 +6,25 @@
 #include "support/UpdateFileBuilder.h"
 #include "ui/MainComponent.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
+#include <string>
 
 namespace qvxtest
 {
 
 /** A main component wired to a simulated controller and an update file in a folder of its own,
-    with short time-outs, and the steps a user's buttons would take. Message thread. */
+    and the steps a user's buttons would take. Exchanges wait for their answers as long as in the
+    program, so that a loaded machine makes a test slower, not wrong. Message thread. */
 class EngineHarness
 {
 public:
-    /** Exchanges wait this long in tests instead of 10 s. */
-    static constexpr int responseTimeoutMs = 300;
+    /** How long an exchange waits for its answer here: the program's own time-out, which the
+        harness leaves as it is. */
+    static constexpr int responseTimeoutMs = 10000;
+    /** How long an exchange waits after expectSilence(). */
+    static constexpr int silenceTimeoutMs = 300;
 
     /** Installs the simulated HID devices; call before anything opens the HID manager. */
     EngineHarness();
@@ -30,18 +37,30 @@ public:
     /** Creates the main component; the controller link looks for the controller at once. */
     MainComponent& createComponent();
 
+    /** For a test whose point is a request that goes unanswered: from now on exchanges wait only
+        silenceTimeoutMs. Call it only where no exchange that is to be answered remains, and
+        where the worker waits for nothing: before OK when the first request is the silent one,
+        or on the version screen before Start when the start report is. */
+    void expectSilence();
+
     /** What OK on the language screen does: check the file, then start the worker. */
     void pressOk();
     /** What Start does on the version screen. */
     void pressStart();
 
-    /** Runs the message loop until the state is the given one; false on time-out. */
-    bool waitForState (int32_t state, int timeoutMs = 10000);
-    /** Runs the message loop until the worker has ended; false on time-out. */
-    bool waitForWorkerEnd (int timeoutMs = 120000);
+    /** Runs the message loop until the state is the given one. On time-out the failure says
+        what was seen (describe()). */
+    testing::AssertionResult waitForState (int32_t state, int timeoutMs = 60000);
+    /** Runs the message loop until the worker has ended; on time-out the failure says what was
+        seen. */
+    testing::AssertionResult waitForWorkerEnd (int timeoutMs = 240000);
 
     /** OK, then Start once the versions are shown, then wait for the end. */
     void runWholeUpdate();
+
+    /** The component's state, progress and worker, and the controller's last request, for the
+        message of a failed wait. */
+    std::string describe() const;
 
     TemporaryFolder folder;
     /** What writeUpdateFile() wrote. */

@@ -8,8 +8,9 @@ namespace qvxtest
 {
 
 /** Runs the message loop of the calling (message) thread until the condition holds or the
-    time-out passes. Returns whether the condition held. Message thread only. */
-bool pumpUntil (const std::function<bool()>& condition, int timeoutMs = 5000);
+    time-out passes. Returns whether the condition held. The default time-out is long enough for
+    a loaded machine: it is for things that are expected to happen. Message thread only. */
+bool pumpUntil (const std::function<bool()>& condition, int timeoutMs = 20000);
 
 /** Runs the message loop for the given time. Message thread only. */
 void pumpFor (int milliseconds);

@@ -9,36 +9,42 @@
 namespace qvxtest
 {
 
-namespace
-{
-/** Waits until the deadline: sleeps while it is far, spins for the last stretch, so that the
-    delay does not overshoot by a scheduler's tick. */
-void waitUntil (std::chrono::steady_clock::time_point deadline)
-{
-    constexpr auto spin = std::chrono::microseconds (300);
-
-    if (const auto now = std::chrono::steady_clock::now(); deadline - now > spin)
-        std::this_thread::sleep_for (deadline - now - spin);
-
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-    }
-}
-}  // namespace
-
 SimulatedController::~SimulatedController()
 {
     if (auto d = device())
-    {
         d->setOutputReportHook (nullptr);
-        d->remove();
+
+    // The device's thread may be inside the hook still: let it finish before this object goes.
+    {
+        std::unique_lock<std::mutex> lock (m_answering->lock);
+        m_answering->ended = true;
+        m_answering->changed.notify_all();
+        m_answering->changed.wait (lock, [this] { return m_answering->inProgress == 0; });
     }
+
+    if (auto d = device())
+        d->remove();
 }
 
 void SimulatedController::attach()
 {
     auto d = SimulatedHid::attachController();
-    d->setOutputReportHook ([this] (const OutputReport& report) { answer (report); });
+    d->setOutputReportHook (
+        [this, answering = m_answering] (const OutputReport& report)
+        {
+            {
+                const std::lock_guard<std::mutex> lock (answering->lock);
+                if (answering->ended)
+                    return;
+                ++answering->inProgress;
+            }
+
+            answer (report);
+
+            const std::lock_guard<std::mutex> lock (answering->lock);
+            --answering->inProgress;
+            answering->changed.notify_all();
+        });
 
     const std::lock_guard<std::mutex> lock (m_lock);
     m_device = std::move (d);
@@ -48,6 +54,26 @@ void SimulatedController::remove()
 {
     if (auto d = device())
         d->remove();
+}
+
+bool SimulatedController::waitUntil (std::chrono::steady_clock::time_point deadline)
+{
+    // Sleeps while the deadline is far and spins for the last stretch, so that the delay does
+    // not overshoot by a scheduler's tick.
+    constexpr auto spin = std::chrono::microseconds (300);
+
+    {
+        std::unique_lock<std::mutex> lock (m_answering->lock);
+        if (m_answering->changed.wait_until (lock, deadline - spin, [this] { return m_answering->ended; }))
+            return false;
+    }
+
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+    }
+
+    const std::lock_guard<std::mutex> lock (m_answering->lock);
+    return !m_answering->ended;
 }
 
 std::shared_ptr<SimulatedHidDevice> SimulatedController::device() const
@@ -97,8 +123,9 @@ void SimulatedController::answer (const OutputReport& output)
     if (reply.answers.empty())
         return;
 
-    waitUntil (arrived + std::chrono::microseconds (m_answerDelayUs.load()) +
-               std::chrono::milliseconds (reply.delayMs));
+    if (!waitUntil (arrived + std::chrono::microseconds (m_answerDelayUs.load()) +
+                    std::chrono::milliseconds (reply.delayMs)))
+        return;
 
     if (auto d = device())
         for (const auto& a : reply.answers)

@@ -4,6 +4,8 @@
 #include "support/SimulatedHid.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,7 +20,8 @@ namespace qvxtest
     HID layer and the message loop.
 
     Needs SimulatedHid::install() first. attach() on the message thread; remove(),
-    sendInputReport() and the model from any thread. */
+    sendInputReport() and the model from any thread. Its destructor ends the answering: an
+    answer still waiting for its moment is dropped, and one being sent is waited for. */
 class SimulatedController
 {
 public:
@@ -44,8 +47,22 @@ public:
     ControllerModel model;
 
 private:
+    /** Whether answers may still go out, and how many are being worked out or sent. Shared with
+        the device's hook, which may run on the device's thread after this object is gone. */
+    struct Answering
+    {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool ended = false;
+        int inProgress = 0;
+    };
+
     void answer (const OutputReport& request);
+    /** Waits until the deadline; false at once when the answering has ended. */
+    bool waitUntil (std::chrono::steady_clock::time_point deadline);
     std::shared_ptr<SimulatedHidDevice> device() const;
+
+    const std::shared_ptr<Answering> m_answering = std::make_shared<Answering>();
 
     std::atomic<int> m_answerDelayUs{ 0 };
 

@@ -85,6 +85,12 @@ public:
         return nullptr;
     }
 
+    std::vector<std::shared_ptr<SimulatedHidDevice>> attached()
+    {
+        const std::lock_guard<std::mutex> guard (m_lock);
+        return m_devices;
+    }
+
     std::atomic<bool> failNextStart{ false };
 
 private:
@@ -373,6 +379,15 @@ std::shared_ptr<SimulatedHidDevice> SimulatedHid::attachController (int64_t vers
 void SimulatedHid::failNextStart()
 {
     Bus::get().failNextStart = true;
+}
+
+void SimulatedHid::reset()
+{
+    for (const auto& device : Bus::get().attached())
+        device->remove();
+
+    Bus::get().failNextStart = false;
+    platform::setHidBackendFactoryForTests (nullptr);
 }
 
 }  // namespace qvxtest

@@ -120,6 +120,11 @@ public:
 
     /** The next manager that opens cannot reach the devices (its open fails). */
     static void failNextStart();
+
+    /** What a fresh process has: no device attached, no failure pending, and managers opened
+        from now on reach udev again. Managers still open hear of the removals. Message thread,
+        between tests. */
+    static void reset();
 };
 
 }  // namespace qvxtest

@@ -1,12 +1,42 @@
 #include "support/UpdateFileBuilder.h"
 
-#include "ui/MainComponent.h"
-
 namespace qvxtest
 {
 
+namespace
+{
+// The file's layout, from the format's own figures.
+constexpr size_t fileSize = 2097152;
+constexpr int64_t subImageOffset = 0x090000;
+constexpr int64_t systemImageOffset = 0x1D0000;
+constexpr int64_t systemVersionOffset = 0x1D0000;
+constexpr int64_t firmwareVersionOffset = 0x1DFFFC;
+
+/** The table-driven form of the CRC, its table built by the shift register of the polynomial. */
+struct Crc16XmodemTable
+{
+    Crc16XmodemTable()
+    {
+        for (unsigned byte = 0; byte < 256; ++byte)
+        {
+            unsigned reg = 0;
+            for (int bit = 7; bit >= 0; --bit)
+            {
+                const auto feedback = ((reg >> 15) ^ (byte >> bit)) & 1u;
+                reg = (reg << 1) & 0xFFFFu;
+                if (feedback != 0)
+                    reg ^= 0x1021u;
+            }
+            entries[byte] = static_cast<uint16_t> (reg);
+        }
+    }
+
+    uint16_t entries[256];
+};
+}  // namespace
+
 UpdateFileBuilder::UpdateFileBuilder()
-    : m_data (static_cast<size_t> (UpdFileFormat::fileSize), true)
+    : m_data (fileSize, true)
 {
 }
 
@@ -33,7 +63,7 @@ uint8_t UpdateFileBuilder::patternByte (int64_t offset)
 {
     // A different mix per image region, so that a block read from the wrong image or offset
     // does not match by accident.
-    const auto region = offset < UpdFileFormat::subOffset ? 1 : offset < UpdFileFormat::sysOffset ? 2 : 3;
+    const auto region = offset < subImageOffset ? 1 : offset < systemImageOffset ? 2 : 3;
     const auto x =
         static_cast<uint32_t> (offset) * 2654435761u + static_cast<uint32_t> (region) * 0x9E3779B9u;
     return static_cast<uint8_t> ((x >> 24) ^ (x >> 11) ^ static_cast<uint32_t> (region));
@@ -73,17 +103,17 @@ juce::MemoryBlock UpdateFileBuilder::build() const
     auto* bytes = static_cast<uint8_t*> (data.getData());
     const auto length = static_cast<int64_t> (data.getSize());
 
-    if (length >= UpdFileFormat::firmwareVersionOffset + 4)
+    if (length >= firmwareVersionOffset + 4)
         for (int i = 0; i < 4; ++i)
-            bytes[UpdFileFormat::firmwareVersionOffset + i] = m_firmwareVersion[static_cast<size_t> (i)];
+            bytes[firmwareVersionOffset + i] = m_firmwareVersion[static_cast<size_t> (i)];
 
-    if (length >= UpdFileFormat::sysVersionOffset + 4)
+    if (length >= systemVersionOffset + 4)
         for (int i = 0; i < 4; ++i)
-            bytes[UpdFileFormat::sysVersionOffset + i] = m_systemVersion[static_cast<size_t> (i)];
+            bytes[systemVersionOffset + i] = m_systemVersion[static_cast<size_t> (i)];
 
     if (length >= 2)
     {
-        auto crc = MainComponent::CalcCRC (bytes, static_cast<long> (length - 2));
+        auto crc = crc16Xmodem (bytes, static_cast<size_t> (length - 2));
 
         if (m_crc == Crc::wrong)
             crc = static_cast<uint16_t> (crc ^ 0x0101);
@@ -96,6 +126,17 @@ juce::MemoryBlock UpdateFileBuilder::build() const
     }
 
     return data;
+}
+
+uint16_t UpdateFileBuilder::crc16Xmodem (const uint8_t* data, size_t count)
+{
+    static const Crc16XmodemTable table;
+    unsigned crc = 0;
+
+    for (size_t i = 0; i < count; ++i)
+        crc = ((crc << 8) ^ table.entries[((crc >> 8) ^ data[i]) & 0xFFu]) & 0xFFFFu;
+
+    return static_cast<uint16_t> (crc);
 }
 
 juce::File UpdateFileBuilder::writeTo (const juce::File& folder, const juce::String& name) const

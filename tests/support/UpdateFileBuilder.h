@@ -1,7 +1,5 @@
 #pragma once
 
-#include "update/UpdateFileFormat.h"
-
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -11,7 +9,8 @@ namespace qvxtest
 {
 
 /** Builds update files: 2,097,152 bytes by default, with chosen versions, image contents and a
-    correct CRC unless told otherwise. */
+    correct CRC unless told otherwise. The layout and the CRC are its own, written from the file
+    format's figures, never taken from the program: a wrong figure in the program then shows. */
 class UpdateFileBuilder
 {
 public:
@@ -40,6 +39,10 @@ public:
 
     /** The byte that distinctImagePatterns() puts at this offset. */
     static uint8_t patternByte (int64_t offset);
+
+    /** CRC-16/XMODEM (polynomial 0x1021, initial value 0, no reflection, no final XOR), the CRC
+        that the file stores. */
+    static uint16_t crc16Xmodem (const uint8_t* data, size_t count);
 
 private:
     juce::MemoryBlock m_data;
