@@ -41,7 +41,8 @@ public:
     /** Puts the keyboard focus where the screen wants it, so that Return clicks that button: OK
         on the completion screen, Cancel (Close) on the error screens, OK on the language and
         version screens unless OK, Cancel or the list already has it. Called by paint and whenever
-        the window gains the focus. Message thread. */
+        the window gains the focus; does nothing while another program has the keyboard. Message
+        thread. */
     void applyScreenFocus();
 
     /** The worker: the update's state machine. Worker thread only. */

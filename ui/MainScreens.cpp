@@ -1,5 +1,6 @@
 #include "ui/MainComponent.h"
 
+#include "platform/KeyboardFocus.h"
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 #include "ui/TextFormat.h"
@@ -202,8 +203,11 @@ void MainComponent::paint (juce::Graphics& g)
 
 void MainComponent::applyScreenFocus()
 {
-    // Only a component on the screen can take the focus.
-    if (!isShowing())
+    // Only a component on the screen can take the focus. It moves within the program only: a
+    // grab takes the keyboard from another program on X11, and a paint or a late focus-in must
+    // not do that. When nobody has it (a new window, or a closed popup that took it along) the
+    // screen asks for it, since no window manager may give it.
+    if (!isShowing() || platform::anotherProgramHasTheKeyboard())
         return;
 
     // Return clicks the focused button, so each screen keeps the focus on its way on.

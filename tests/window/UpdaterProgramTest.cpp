@@ -1,5 +1,6 @@
 // The built program, started as child processes on the test's display.
 #include "window/UpdaterProgram.h"
+#include "window/XTestInput.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,18 @@ struct UpdaterProgramTest : testing::Test
         const auto windows = qvxtest::waitForWindows (session, *program);
         EXPECT_EQ (windows.size(), 1u) << program->standardError();
         return windows.empty() ? 0 : windows.front();
+    }
+
+    /** Waits until the window holds the keyboard focus, as a new window takes it; false after
+        20 s. */
+    bool waitForFocus (XSession::WindowId window)
+    {
+        const auto deadline = juce::Time::getMillisecondCounter() + 20000;
+
+        while (!session.hasFocus (window) && juce::Time::getMillisecondCounter() < deadline)
+            juce::Thread::sleep (10);
+
+        return session.hasFocus (window);
     }
 
     /** Expects the program to end by itself with exit code 0 and no sanitizer report. */
@@ -184,11 +197,15 @@ TEST_F (UpdaterProgramTest, ASecondStartEndsAndBringsTheRunningWindowToTheFront)
     ASSERT_NE (window, 0u);
     session.watchActivationRequests();
 
+    // A new window takes the keyboard; only then does the user go to another program.
+    ASSERT_TRUE (waitForFocus (window)) << "the new window never took the keyboard";
+
     // Twice: the running copy keeps listening after the first hand-over.
     for (int round = 0; round < 2; ++round)
     {
         const auto other = session.createFocusedWindow();
-        ASSERT_TRUE (session.hasFocus (other));
+        ASSERT_TRUE (session.hasFocus (other)) << "round " << round << ": the keyboard is with window "
+                                               << session.focusedWindow() << ", the updater's is " << window;
 
         auto second = qvxtest::startUpdater ({ "--second", juce::String (round) });
         expectCleanExit (*second, "second start");
@@ -207,6 +224,37 @@ TEST_F (UpdaterProgramTest, ASecondStartEndsAndBringsTheRunningWindowToTheFront)
 
     ASSERT_TRUE (first->sendSignal (SIGTERM));
     expectCleanExit (*first, "SIGTERM");
+}
+
+TEST_F (UpdaterProgramTest, ItsPaintsLeaveTheKeyboardWithAnotherProgram)
+{
+    std::unique_ptr<ChildProgram> program;
+    const auto window = startAndWaitForWindow (program);
+    ASSERT_NE (window, 0u);
+    ASSERT_TRUE (waitForFocus (window)) << "the new window never took the keyboard";
+
+    const auto other = session.createFocusedWindow();
+    ASSERT_TRUE (session.hasFocus (other));
+
+    // The pointer crosses the window's buttons, which paint the window again; the keyboard stays
+    // where the user put it. Nothing is to happen here, so a short while is the point of the test.
+    qvxtest::XTestInput input;
+    ASSERT_TRUE (input.isAvailable());
+    const auto bounds = session.boundsOnScreen (window);
+
+    for (int i = 0; i < 6; ++i)
+    {
+        input.moveTo (bounds.getRight() - 70, bounds.getBottom() - 30);  // over OK
+        juce::Thread::sleep (150);
+        input.moveTo (bounds.getRight() - 180, bounds.getBottom() - 30);  // over Cancel
+        juce::Thread::sleep (150);
+        session.expose (window);
+    }
+
+    EXPECT_TRUE (session.hasFocus (other)) << "the keyboard went to window " << session.focusedWindow();
+
+    ASSERT_TRUE (program->sendSignal (SIGTERM));
+    expectCleanExit (*program, "SIGTERM");
 }
 
 TEST_F (UpdaterProgramTest, ASecondStartThatCannotReachTheRunningCopyStillEnds)
