@@ -21,7 +21,26 @@ constexpr int64_t firmwareVersionOffset = 0x1DFFFC;
 constexpr uint8_t firmwareVersionBounds[4] = { 0x20, 0x50, 0x12, 0x31 };
 /** CRC-16/XMODEM of every byte before it, low byte first. */
 constexpr int64_t crcOffset = 0x1FFFFE;
+constexpr uint16_t crcPolynomial = 0x1021;
 
 /** How much of the system image goes out when the controller already has the file's firmware. */
 constexpr int64_t shortSysSize = 0x1000;
+
+/** A firmware version's four bytes, as the file and the controller's version answer hold them,
+    as one value. */
+inline uint32_t readFirmwareVersion (const uint8_t* bytes)
+{
+    return (static_cast<uint32_t> (bytes[0]) << 24) | (static_cast<uint32_t> (bytes[1]) << 16) |
+           (static_cast<uint32_t> (bytes[2]) << 8) | static_cast<uint32_t> (bytes[3]);
+}
+
+/** Whether none of a firmware version's four bytes lies above its bound; there is no other test. */
+inline bool isFirmwareVersionInBounds (const uint8_t* bytes)
+{
+    for (int i = 0; i < 4; ++i)
+        if (bytes[i] > firmwareVersionBounds[i])
+            return false;
+
+    return true;
+}
 }  // namespace UpdFileFormat
