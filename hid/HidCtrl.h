@@ -34,10 +34,10 @@ public:
 
     void removalCallBack() override;
     void matchingCallBack() override;
-    /** Keeps the answer in m_recvBuffer and m_recvLength and hands it on to the owner. */
-    void inputReportCallBack (const uint8_t* report, size_t length) override;
     /** Announces the answer just kept to the owner. */
     void inputCallBack (int) override;
+    /** Keeps the answer in m_recvBuffer and m_recvLength and hands it on to the owner. */
+    void inputReportCallBack (const uint8_t* report, size_t length) override;
 
     HidHandler* m_pHandler = nullptr;
     HidUtil* m_pHidUtil = nullptr;

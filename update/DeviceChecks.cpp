@@ -87,13 +87,15 @@ bool UpdateEngine::CheckDeviceVersion()
     }
 
     auto* sys = m_answer + Report::systemVersion;
+    constexpr auto sysLength = UpdFileFormat::sysVersionLength;
 
-    if (std::all_of (sys, sys + 4, [] (uint8_t b) { return b == Report::unsetSystemVersionByte; }))
-        std::memcpy (sys, Report::unsetSystemVersion, 4);
+    if (std::all_of (sys, sys + sysLength, [] (uint8_t b) { return b == Report::unsetSystemVersionByte; }))
+        std::memcpy (sys, Report::unsetSystemVersion, sysLength);
 
+    // A byte 0 adds no character.
     juce::String sysVersion;
 
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < sysLength; ++i)
         if (sys[i] != 0)
             sysVersion += juce::String::charToString (static_cast<juce::juce_wchar> (sys[i]));
 

@@ -50,10 +50,10 @@ public:
     void removalCallBack() override;
     /** Nothing: a controller plugged in later only shows in the link's m_connected. */
     void matchingCallBack() override;
-    /** Takes the controller's answer into m_response. */
-    void inputReportCallBack (const uint8_t* report, size_t length) override;
     /** Wakes the worker that waits for the answer just taken, or ends the wait for the abort's. */
     void inputCallBack (int) override;
+    /** Takes the controller's answer into m_response. */
+    void inputReportCallBack (const uint8_t* report, size_t length) override;
 
     //==============================================================================
     // The exchange with the controller.

@@ -142,8 +142,8 @@ int UpdateEngine::ParseUpdFile (const juce::File& file, int requiredSize, unsign
         return ERR_FILE_VERSION;
 
     const auto* sys = bytes + UpdFileFormat::sysVersionOffset;
-    juce::juce_wchar sysChars[5] = { sys[0], sys[1], sys[2], sys[3], 0 };
-    sysVersion = juce::String (juce::CharPointer_UTF32 (sysChars), 4);
+    juce::juce_wchar sysChars[UpdFileFormat::sysVersionLength + 1] = { sys[0], sys[1], sys[2], sys[3], 0 };
+    sysVersion = juce::String (juce::CharPointer_UTF32 (sysChars), UpdFileFormat::sysVersionLength);
 
     if (!CheckSysVer (sysVersion))
         return ERR_FILE_VERSION;
@@ -161,7 +161,7 @@ int UpdateEngine::ParseUpdFile (const juce::File& file, int requiredSize, unsign
 
 bool UpdateEngine::CheckSysVer (juce::String& sysVersion)
 {
-    if (sysVersion.length() < 4)
+    if (sysVersion.length() < UpdFileFormat::sysVersionLength)
         return false;
 
     return isAsciiDigit (sysVersion[0]) && sysVersion[1] == '.' && isAsciiDigit (sysVersion[2]) &&
