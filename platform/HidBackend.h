@@ -55,7 +55,8 @@ public:
     virtual bool start (Listener& listener) = 0;
 };
 
-/** Makes the backend of a HID manager, once, when the manager opens. */
+/** Makes the backend of a HID manager, once, when the manager opens; null when there is none to
+    be had (the manager then does not open). Must be callable. */
 using HidBackendFactory = std::function<std::unique_ptr<HidBackend>()>;
 
 /** The Linux backend: udev enumeration and monitoring of hidraw devices. The program's. */

@@ -5,7 +5,6 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <atomic>
 
 class AlineButton;
 

@@ -136,15 +136,11 @@ public:
     juce::String m_fileSysVer;
     juce::String m_deviceSysVer;
     int32_t m_blockSum = 0;
-    /** The update file as it passed its check: the worker sends a block only when the file still
-        holds these bytes there. Written on the message thread before the worker starts. */
-    juce::MemoryBlock m_checkedFileContents;
     HidCtrl* m_pHidCtrl = nullptr;
     /** The request to send; written by the exchange's caller only. */
     uint8_t m_sendData[reportSize] = {};
     /** The last answer the link passed on, written on the message thread under m_responseLock. */
     uint8_t m_response[reportSize] = {};
-    juce::CriticalSection m_responseLock;
     /** The caller's copy of m_response, taken when its exchange woke: a late or duplicated answer
         can then overwrite m_response without racing the reads of the caller. */
     uint8_t m_answer[reportSize] = {};
@@ -167,6 +163,12 @@ private:
 
     const juce::File m_updateFolder;
     const int m_responseTimeoutMs;
+
+    /** The update file as it passed its check: the worker sends a block only when the file still
+        holds these bytes there. Written on the message thread before the worker starts. */
+    juce::MemoryBlock m_checkedFileContents;
+    /** Guards m_response against the copy a woken exchange takes of it. */
+    juce::CriticalSection m_responseLock;
 
     /** Ends the wait for the abort's answer when the exchange's time runs out. */
     class CancelTimeout : public juce::Timer
