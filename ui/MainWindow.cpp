@@ -26,6 +26,9 @@ MainWindow::MainWindow (EngineSettings settings)
                                                                     size.getHeight());
     }
 
+    // The keyboard goes to the screen's buttons, never to the window itself (see below).
+    setWantsKeyboardFocus (false);
+
     setVisible (true);
 }
 
@@ -43,17 +46,14 @@ void MainWindow::userTriedToCloseWindow()
         application->systemRequestedQuit();
 }
 
-// X may report the window's focus late, even in the same batch as the key press it came for.
-// JUCE then hands the focus to the child it last remembered, or else to the window itself,
-// taking it from the button that paint gave it to: the key must find the screen's button.
-
-void MainWindow::focusGained (FocusChangeType cause)
-{
-    juce::DocumentWindow::focusGained (cause);
-
-    if (m_pMainComponent != nullptr)
-        m_pMainComponent->applyScreenFocus();
-}
+// X may report the window's focus late: JUCE reads the focus-in caused by the window's own
+// request (toFront) only with the next event from X, which may be the user's very move to another
+// program. JUCE then finds no child that it remembers and gives the focus to the window itself,
+// and a window that takes the focus asks X for it: it took the keyboard back from the program the
+// user had just chosen. So the window itself never takes the focus (see the constructor): a child
+// that JUCE still counts as focused keeps it, or else the first button in the focus order takes
+// it; and as soon as a child has it, the screen's rule puts it on the screen's button, so that a
+// key handled in the same batch finds it there.
 
 void MainWindow::focusOfChildComponentChanged (FocusChangeType cause)
 {

@@ -24,8 +24,9 @@ public:
         platform's other quit requests do. */
     void userTriedToCloseWindow() override;
 
-    /** When the window gains the keyboard focus, the screen puts it on its button at once. */
-    void focusGained (FocusChangeType cause) override;
+    /** When the keyboard focus comes into the window, the screen puts it on its button at once.
+        The window itself never takes the focus: taking it can take the keyboard from another
+        program (see MainWindow.cpp). */
     void focusOfChildComponentChanged (FocusChangeType cause) override;
 
 private:

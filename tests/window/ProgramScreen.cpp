@@ -80,6 +80,24 @@ int ProgramScreen::differingPixels (const juce::Image& window) const
     return differing;
 }
 
+bool ProgramScreen::showsWarningIcon (const juce::Image& window)
+{
+    if (window.isNull() || window.getWidth() < 84 || window.getHeight() < 79)
+        return false;
+
+    int yellow = 0;
+
+    for (int y = 15; y < 79; ++y)
+        for (int x = 20; x < 84; ++x)
+        {
+            const auto c = window.getPixelAt (x, y);
+            if (c.getRed() > 200 && c.getGreen() > 150 && c.getBlue() < 100)
+                ++yellow;
+        }
+
+    return yellow > 200;
+}
+
 bool ProgramScreen::waitUntilShown (XSession& session, XSession::WindowId window, int timeoutMs,
                                     const juce::String& name) const
 {

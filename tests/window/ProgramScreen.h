@@ -32,6 +32,10 @@ public:
 
     const juce::Image& image() const { return m_image; }
 
+    /** Whether the captured window shows an error screen, whichever: only they draw the yellow
+        warning triangle at (20, 15, 64, 64). Cheap enough to sample a running program often. */
+    static bool showsWarningIcon (const juce::Image& window);
+
 private:
     juce::Image m_image;
 };

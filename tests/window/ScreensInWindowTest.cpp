@@ -156,6 +156,32 @@ TEST (ScreenFocus, ReturnActsOnOkOnTheLanguageScreenAndOnCloseOnErrorScreens)
         << "completion screen";
 }
 
+// The window's own request for the keyboard (toFront, as on a second start) gives it the focus
+// before X's focus-in arrives, and JUCE may read that focus-in only once the user has gone to
+// another program: it then handles it as if the window had just gained the focus. The keyboard
+// stays where the user went.
+TEST (ScreenFocus, AFocusInHandledAfterTheUserWentToAnotherProgramLeavesTheKeyboardThere)
+{
+    XSession session;
+    ASSERT_TRUE (session.isOpen());
+
+    MainWindow window;
+    auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
+    ASSERT_NE (component, nullptr);
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
+        << "the language screen never put the focus on OK";
+    auto* peer = window.getPeer();
+    ASSERT_NE (peer, nullptr);
+
+    // The window has not yet heard of the move when it handles the focus-in.
+    const auto other = session.createFocusedWindow();
+    ASSERT_TRUE (session.hasFocus (other));
+    peer->handleFocusGain();
+    qvxtest::pumpFor (200);
+
+    EXPECT_TRUE (session.hasFocus (other)) << "the keyboard went to window " << session.focusedWindow();
+}
+
 struct ClickCounter : juce::Button::Listener
 {
     void buttonClicked (juce::Button*) override { ++clicks; }

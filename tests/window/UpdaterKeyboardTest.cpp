@@ -2,6 +2,7 @@
 // mouse clicks through XTest, one fresh program per start, with no update file beside it, so
 // that OK on the language screen leads to the file-error screen.
 #include "support/TemporaryFolder.h"
+#include "window/ProgramScreen.h"
 #include "window/UpdaterProgram.h"
 #include "window/XTestInput.h"
 
@@ -31,26 +32,6 @@ juce::File programWithoutUpdateFile()
         return {};
 
     return program;
-}
-
-/** The error screens draw a yellow warning triangle at (20, 15, 64, 64); no other screen has
-    yellow there. */
-bool showsWarningIcon (const juce::Image& window)
-{
-    if (window.isNull() || window.getWidth() < 84 || window.getHeight() < 79)
-        return false;
-
-    int yellow = 0;
-
-    for (int y = 15; y < 79; ++y)
-        for (int x = 20; x < 84; ++x)
-        {
-            const auto c = window.getPixelAt (x, y);
-            if (c.getRed() > 200 && c.getGreen() > 150 && c.getBlue() < 100)
-                ++yellow;
-        }
-
-    return yellow > 200;
 }
 
 struct UpdaterKeyboard : testing::Test
@@ -157,7 +138,7 @@ struct UpdaterKeyboard : testing::Test
                 return false;
             }
 
-            if (showsWarningIcon (session.capture (window)))
+            if (qvxtest::ProgramScreen::showsWarningIcon (session.capture (window)))
                 return true;
 
             juce::Thread::sleep (50);

@@ -1,5 +1,6 @@
 // The built program, started as child processes on the test's display.
 #include "window/UpdaterProgram.h"
+#include "window/ProgramScreen.h"
 #include "window/XTestInput.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,18 @@ struct UpdaterProgramTest : testing::Test
             juce::Thread::sleep (10);
 
         return session.hasFocus (window);
+    }
+
+    /** Waits until a new copy's window holds the keyboard and shows its first screen: the copy
+        has then finished starting (it takes the keyboard again as it shows the window after
+        building it), and only now would a user go to another program. False after 20 s each. */
+    bool waitUntilStarted (XSession::WindowId window)
+    {
+        constexpr int32_t languageScreen = 0;
+        return waitForFocus (window) &&
+               qvxtest::ProgramScreen (languageScreen)
+                   .waitUntilShown (session, window, 20000,
+                                    testing::UnitTest::GetInstance()->current_test_info()->name());
     }
 
     /** Expects the program to end by itself with exit code 0 and no sanitizer report. */
@@ -198,7 +211,7 @@ TEST_F (UpdaterProgramTest, ASecondStartEndsAndBringsTheRunningWindowToTheFront)
     session.watchActivationRequests();
 
     // A new window takes the keyboard; only then does the user go to another program.
-    ASSERT_TRUE (waitForFocus (window)) << "the new window never took the keyboard";
+    ASSERT_TRUE (waitUntilStarted (window)) << "the new window never took the keyboard or showed its screen";
 
     // Twice: the running copy keeps listening after the first hand-over.
     for (int round = 0; round < 2; ++round)
@@ -231,7 +244,7 @@ TEST_F (UpdaterProgramTest, ItsPaintsLeaveTheKeyboardWithAnotherProgram)
     std::unique_ptr<ChildProgram> program;
     const auto window = startAndWaitForWindow (program);
     ASSERT_NE (window, 0u);
-    ASSERT_TRUE (waitForFocus (window)) << "the new window never took the keyboard";
+    ASSERT_TRUE (waitUntilStarted (window)) << "the new window never took the keyboard or showed its screen";
 
     const auto other = session.createFocusedWindow();
     ASSERT_TRUE (session.hasFocus (other));
