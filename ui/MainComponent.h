@@ -5,7 +5,6 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-
 class AlineButton;
 
 /** The window's content and the holder of the update: the update engine it derives from is the
