@@ -9,8 +9,8 @@
 #include "support/SimulatedController.h"
 #include "support/SimulatedHid.h"
 #include "support/TemporaryFolder.h"
+#include "support/TestEngine.h"
 #include "support/UpdateFileBuilder.h"
-#include "ui/MainComponent.h"
 
 #include <atomic>
 #include <cstdio>
@@ -34,15 +34,17 @@ double threadCpuSeconds (pthread_t thread)
 }
 
 /** Counts the allocations of the worker thread from inside it. */
-class CountingComponent : public MainComponent
+class CountingEngine : public qvxtest::TestEngine
 {
 public:
+    using TestEngine::TestEngine;
+
     void run() override
     {
         allocationCounter = &workerAllocations;
         m_workerThread = pthread_self();
         m_workerStarted = true;
-        MainComponent::run();
+        TestEngine::run();
         m_workerCpuAtEnd = threadCpuSeconds (pthread_self());
     }
 
@@ -74,11 +76,12 @@ Result runUpdate (int answerDelayUs)
     controller.setAnswerDelayMicroseconds (answerDelayUs);
     controller.attach();
 
-    CountingComponent component;
-    component.m_updateFolderForTests = folder.get();
+    EngineSettings settings;
+    settings.updateFolder = folder.get();
+    settings.hidBackend = qvxtest::SimulatedHid::backend();
+    CountingEngine component (settings);
     component.CheckUpdFile();
-    component.m_responseEvent.reset();
-    component.startThread();
+    component.startWorker();
     qvxtest::pumpUntil ([&] { return component.m_state.load() == STATE_READY; }, 10000);
 
     const auto before = controller.model.received().size();
@@ -132,7 +135,6 @@ void operator delete (void* p, std::size_t) noexcept
 int main()
 {
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
-    qvxtest::SimulatedHid::install();
 
     const auto instant = runUpdate (0);
     std::printf ("(a) instant answers: %s, %zu exchanges in %.2f s (%zu polls at 100 ms)\n",

@@ -2,9 +2,13 @@
 
 #include "hid/HidUtil.h"
 
+#include <algorithm>
 #include <cstring>
 
-HidCtrl::HidCtrl() = default;
+HidCtrl::HidCtrl (platform::HidBackendFactory hidBackend)
+    : m_hidBackend (std::move (hidBackend))
+{
+}
 
 HidCtrl::~HidCtrl()
 {
@@ -14,7 +18,7 @@ HidCtrl::~HidCtrl()
 int HidCtrl::initialize (HidHandler* pHandler, int deviceType)
 {
     m_pHandler = pHandler;
-    m_pHidUtil = new HidUtil();
+    m_pHidUtil = new HidUtil (m_hidBackend);
     m_connected = 0;
     std::memset (m_recvBuffer, 0, sizeof (m_recvBuffer));
 
@@ -75,16 +79,18 @@ void HidCtrl::matchingCallBack()
         m_pHandler->matchingCallBack();
 }
 
+void HidCtrl::inputReportCallBack (const uint8_t* report, size_t length)
+{
+    const auto count = std::min (length, sizeof (m_recvBuffer));
+    std::memcpy (m_recvBuffer, report, count);
+    m_recvLength = count;
+
+    if (m_pHandler != nullptr)
+        m_pHandler->inputReportCallBack (m_recvBuffer, count);
+}
+
 void HidCtrl::inputCallBack (int)
 {
-    unsigned char report[64];
-    const unsigned long copied = m_pHidUtil->deviceInput (report, sizeof (report), 0);
-    if (copied == 0)
-        return;
-
-    std::memcpy (m_recvBuffer, report, copied);
-    m_recvLength = copied;
-
     if (m_pHandler != nullptr)
         m_pHandler->inputCallBack (0);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hid/HidHandler.h"
+#include "platform/HidBackend.h"
 
 #include <atomic>
 #include <cstdint>
@@ -15,7 +16,9 @@ class HidUtil;
 class HidCtrl : public HidHandler
 {
 public:
-    HidCtrl();
+    /** Nothing is opened yet; initialize looks for the controller among the HID devices that the
+        backend finds. */
+    explicit HidCtrl (platform::HidBackendFactory hidBackend = platform::createLinuxHidBackend);
     ~HidCtrl() override;
 
     /** Creates the HID utility object and looks for the controller. Returns 1 when a controller is
@@ -31,7 +34,10 @@ public:
 
     void removalCallBack() override;
     void matchingCallBack() override;
+    /** Announces the answer just kept to the owner. */
     void inputCallBack (int) override;
+    /** Keeps the answer in m_recvBuffer and m_recvLength and hands it on to the owner. */
+    void inputReportCallBack (const uint8_t* report, size_t length) override;
 
     HidHandler* m_pHandler = nullptr;
     HidUtil* m_pHidUtil = nullptr;
@@ -39,7 +45,11 @@ public:
         follows arrivals and removals. */
     std::atomic<int32_t> m_connected{ 0 };
     int32_t m_version = 0;
-    /** The last answer passed on to the owner; message thread only. */
-    uint8_t m_recvBuffer[64] = {};
+    /** The last answer passed on to the owner, and how many of its bytes are valid; message
+        thread only. */
+    uint8_t m_recvBuffer[reportSize] = {};
     uint64_t m_recvLength = 0;
+
+private:
+    const platform::HidBackendFactory m_hidBackend;
 };

@@ -63,12 +63,13 @@ CFMutableDictionaryRef hu_SetUpMatchingDictionary (UInt32 inUsagePage, UInt32 in
     return dictionary;
 }
 
-Boolean HIDBuildMultiDeviceList (const UInt32* inUsagePages, const UInt32* inUsages, int inNumDeviceTypes)
+Boolean HIDBuildMultiDeviceList (const UInt32* inUsagePages, const UInt32* inUsages, int inNumDeviceTypes,
+                                 const platform::HidBackendFactory& hidBackend)
 {
     const bool createdHere = gIOHIDManagerRef == nullptr;
     if (createdHere)
     {
-        gIOHIDManagerRef = IOHIDManagerCreate (kCFAllocatorDefault, kIOHIDOptionsTypeNone);
+        gIOHIDManagerRef = IOHIDManagerCreate (kCFAllocatorDefault, kIOHIDOptionsTypeNone, hidBackend);
         if (gIOHIDManagerRef == nullptr)
         {
             std::fprintf (stderr, "%s: Couldn’t create a IOHIDManager.", buildSignature);
@@ -120,9 +121,9 @@ Boolean HIDBuildMultiDeviceList (const UInt32* inUsagePages, const UInt32* inUsa
     return 1;
 }
 
-Boolean HIDBuildDeviceList (UInt32 inUsagePage, UInt32 inUsage)
+Boolean HIDBuildDeviceList (UInt32 inUsagePage, UInt32 inUsage, const platform::HidBackendFactory& hidBackend)
 {
-    return HIDBuildMultiDeviceList (&inUsagePage, &inUsage, 1);
+    return HIDBuildMultiDeviceList (&inUsagePage, &inUsage, 1, hidBackend);
 }
 
 void HIDRebuildDevices()

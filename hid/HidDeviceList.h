@@ -5,6 +5,7 @@
 // Message thread only; failures are written to standard error and returned as 0 or null.
 
 #include "platform/CoreFoundation.h"
+#include "platform/HidBackend.h"
 #include "platform/IOHID.h"
 
 /** The one HID manager; null until the first build. Forgotten, not released, by ~HidUtil. */
@@ -14,14 +15,17 @@ extern CFMutableArrayRef gDeviceCFArrayRef;
 /** The index of the device last returned by the walk, or -1 once it has lost its place. */
 extern CFIndex gDeviceIndex;
 
-/** Creates and opens the manager on first use, gives it one dictionary per usage-page/usage pair
-    (every device when the arrays are null or count is 0), and rebuilds the snapshot. 0 when the
-    manager cannot be created or the new one cannot be opened; an existing manager is never
-    opened again. */
-Boolean HIDBuildMultiDeviceList (const UInt32* inUsagePages, const UInt32* inUsages, int inNumDeviceTypes);
+/** Creates and opens the manager on first use, over the backend that hidBackend makes, gives it
+    one dictionary per usage-page/usage pair (every device when the arrays are null or count is 0),
+    and rebuilds the snapshot. 0 when the manager cannot be created or the new one cannot be
+    opened; an existing manager is never opened again, and keeps its backend. */
+Boolean
+HIDBuildMultiDeviceList (const UInt32* inUsagePages, const UInt32* inUsages, int inNumDeviceTypes,
+                         const platform::HidBackendFactory& hidBackend = platform::createLinuxHidBackend);
 
 /** HIDBuildMultiDeviceList with the one pair. */
-Boolean HIDBuildDeviceList (UInt32 inUsagePage, UInt32 inUsage);
+Boolean HIDBuildDeviceList (UInt32 inUsagePage, UInt32 inUsage,
+                            const platform::HidBackendFactory& hidBackend = platform::createLinuxHidBackend);
 
 /** Replaces the snapshot by the manager's current devices, sorted; keeps it when the manager
     gives none. The cursor stays. */

@@ -7,10 +7,11 @@
 #include <cstring>
 
 HidUtil* HidUtil::m_pinstance = nullptr;
-const int32_t HidUtil::HidDeviceType[2] = { 0, 38 };
+const int32_t HidUtil::HidDeviceType[DEVICE_TYPE_NUM] = { 0, qvx720ProductId };
 
-HidUtil::HidUtil()
+HidUtil::HidUtil (platform::HidBackendFactory hidBackend)
     : m_pReportBuffer (new unsigned char[reportSize])
+    , m_hidBackend (std::move (hidBackend))
 {
 }
 
@@ -35,7 +36,7 @@ bool HidUtil::initialize (HidHandler* pHandler, int deviceType)
     m_deviceType = deviceType;
 
     // A manager that cannot be made or opened shows only in its messages on standard error.
-    HIDBuildDeviceList (0, 0);
+    HIDBuildDeviceList (0, 0, m_hidBackend);
     return true;
 }
 
@@ -69,11 +70,11 @@ bool HidUtil::qvx720Matching (IOHIDDeviceRef pDevice)
 {
     if (m_pDevice != nullptr)
         return false;
-    if (IOHIDDevice_GetVendorID (pDevice) != vendorId)
+    if (IOHIDDevice_GetVendorID (pDevice) != qvx720VendorId)
         return false;
 
     // A device type outside the table accepts no product.
-    if (m_deviceType < 0 || m_deviceType > 1 ||
+    if (m_deviceType < DEVICE_TYPE_NONE || m_deviceType >= DEVICE_TYPE_NUM ||
         IOHIDDevice_GetProductID (pDevice) != HidDeviceType[m_deviceType])
         return false;
 
@@ -199,6 +200,13 @@ void HidUtil::Handle_IOHIDDeviceIOHIDReportCallback (void*, int, void*, IOHIDRep
     self->m_reportLength =
         static_cast<uint32_t> (std::clamp (inReportLength, 0L, static_cast<long> (reportSize)));
 
-    if (self->m_pReportBuffer[0] >= 0xF0 && self->m_pHandler != nullptr)
+    // A report of no bytes has nothing to pass on; its first byte would be an earlier report's.
+    if (self->m_reportLength == 0 || self->m_pReportBuffer[0] < firstAnswerTarget)
+        return;
+
+    // The bytes go up with the report, then the report is announced.
+    if (self->m_pHandler != nullptr)
+        self->m_pHandler->inputReportCallBack (self->m_pReportBuffer, self->m_reportLength);
+    if (self->m_pHandler != nullptr)
         self->m_pHandler->inputCallBack (0);
 }

@@ -1,22 +1,37 @@
 #pragma once
 
 #include "hid/HidHandler.h"
+#include "platform/HidBackend.h"
 #include "platform/IOHID.h"
 
 #include <cstdint>
 #include <mutex>
 
+/** The controller's USB identification. */
+constexpr long qvx720VendorId = 0x5E21;
+constexpr long qvx720ProductId = 0x0026;
+
+/** What a HidUtil is initialised for: the index into HidUtil::HidDeviceType of the product it
+    accepts. The program asks for the QVX-720; the other entry accepts no real product. */
+enum HidDeviceType_t : int32_t
+{
+    DEVICE_TYPE_NONE = 0,
+    DEVICE_TYPE_QVX720 = 1,
+    DEVICE_TYPE_NUM = 2
+};
+
 /** Holds the one controller: finds it among the HID devices by vendor 0x5E21 and the product of
     its device type, follows arrivals through the HID manager, hooks the held controller's removal
-    and input reports, lets reports whose first byte is at least 0xF0 through to its handler,
-    hands out the last report and sends output reports.
+    and input reports, passes reports whose first byte is at least 0xF0 on to its handler, hands
+    out the last report and sends output reports.
 
     One object is live at a time (m_pinstance). Everything runs on the message thread, except
     deviceOutput, which any thread may call. */
 class HidUtil
 {
 public:
-    HidUtil();
+    /** The HID devices are those the backend finds once the device list's manager opens. */
+    explicit HidUtil (platform::HidBackendFactory hidBackend = platform::createLinuxHidBackend);
     virtual ~HidUtil();
 
     /** Becomes the live instance and builds the list of every HID device. False, changing
@@ -66,15 +81,16 @@ public:
 
     static HidUtil* m_pinstance;
     /** The product identifier of each device type. */
-    static const int32_t HidDeviceType[2];
+    static const int32_t HidDeviceType[DEVICE_TYPE_NUM];
 
-    static constexpr long vendorId = 0x5E21;
-    static constexpr unsigned long reportSize = 64;
+    /** Answers carry a target of 0xF0 or more in their first byte; other reports are not passed on. */
+    static constexpr uint8_t firstAnswerTarget = 0xF0;
 
 private:
     /** Unhooks the held controller and lets it go, under the lock that senders take. */
     void releaseDevice();
 
+    const platform::HidBackendFactory m_hidBackend;
     std::mutex m_deviceLock;
     bool m_wasLive = false;
 

@@ -1,8 +1,6 @@
 #include "platform/CFObject.h"
-#include "platform/CreationFailures.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <map>
 #include <memory>
@@ -102,9 +100,6 @@ CFNumberRef CFNumberCreate (CFAllocatorRef, CFNumberType type, const void* value
             return nullptr;
     }
 
-    if (platform::creationFails (platform::Creation::number))
-        return nullptr;
-
     return platform::createNumber (value);
 }
 
@@ -141,9 +136,6 @@ CFArrayImpl::~CFArrayImpl()
 
 CFMutableArrayRef CFArrayCreateMutable (CFAllocatorRef, CFIndex, const CFArrayCallBacks* callBacks)
 {
-    if (platform::creationFails (platform::Creation::array))
-        return nullptr;
-
     return new CFArrayImpl (callBacks != nullptr && callBacks->retain != nullptr);
 }
 
@@ -222,9 +214,6 @@ CFMutableDictionaryRef CFDictionaryCreateMutable (CFAllocatorRef, CFIndex,
                                                   const CFDictionaryKeyCallBacks* keyCallBacks,
                                                   const CFDictionaryValueCallBacks* valueCallBacks)
 {
-    if (platform::creationFails (platform::Creation::dictionary))
-        return nullptr;
-
     return new CFDictionaryImpl (keyCallBacks, valueCallBacks);
 }
 
@@ -277,12 +266,6 @@ const void* CFDictionaryGetValue (CFDictionaryRef ref, const void* key)
 
     const auto found = findEntry (*dictionary, key);
     return found != dictionary->entries.end() ? found->second : nullptr;
-}
-
-CFIndex CFDictionaryGetCount (CFDictionaryRef ref)
-{
-    auto* dictionary = platform::objectOfType<const CFDictionaryImpl> (ref, platform::dictionaryType);
-    return dictionary != nullptr ? static_cast<CFIndex> (dictionary->entries.size()) : 0;
 }
 
 //==============================================================================
@@ -363,34 +346,6 @@ bool valuesEqual (CFTypeRef first, CFTypeRef second)
         if (auto* b = objectOfType<const CFNumberImpl> (second, numberType))
             return a->value == b->value;
 
-    return false;
-}
-
-//==============================================================================
-// Failure injection
-
-namespace
-{
-
-std::mutex failureLock;
-std::array<int, 4> failuresAfter{ -1, -1, -1, -1 };
-
-}  // namespace
-
-void failCreationForTests (Creation kind, int successesFirst)
-{
-    const std::lock_guard<std::mutex> guard (failureLock);
-    failuresAfter[static_cast<size_t> (kind)] = std::max (successesFirst, 0);
-}
-
-bool creationFails (Creation kind)
-{
-    const std::lock_guard<std::mutex> guard (failureLock);
-    auto& countdown = failuresAfter[static_cast<size_t> (kind)];
-    if (countdown < 0)
-        return false;
-    if (countdown-- == 0)
-        return true;
     return false;
 }
 

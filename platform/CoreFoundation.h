@@ -83,7 +83,7 @@ enum CFNumberType : CFIndex
 CFTypeID CFNumberGetTypeID();
 
 /** A number holding the value that valuePtr points at, read as the given type. Null when the
-    type is unknown, valuePtr is null or the creation fails. */
+    type is unknown or valuePtr is null. */
 CFNumberRef CFNumberCreate (CFAllocatorRef allocator, CFNumberType type, const void* valuePtr);
 
 /** Writes the number's value as the given type to valuePtr, cut to the type's width when it does
@@ -106,8 +106,7 @@ struct CFArrayCallBacks
 /** Holds a reference to each value put into the array. */
 extern const CFArrayCallBacks kCFTypeArrayCallBacks;
 
-/** An empty array, or null when the creation fails. With null callbacks the values are held
-    without references. */
+/** An empty array. With null callbacks the values are held without references. */
 CFMutableArrayRef CFArrayCreateMutable (CFAllocatorRef allocator, CFIndex capacity,
                                         const CFArrayCallBacks* callBacks);
 void CFArrayAppendValue (CFMutableArrayRef array, const void* value);
@@ -144,7 +143,7 @@ extern const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks;
 /** Values are retained. */
 extern const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks;
 
-/** An empty dictionary, or null when the creation fails. */
+/** An empty dictionary. */
 CFMutableDictionaryRef CFDictionaryCreateMutable (CFAllocatorRef allocator, CFIndex capacity,
                                                   const CFDictionaryKeyCallBacks* keyCallBacks,
                                                   const CFDictionaryValueCallBacks* valueCallBacks);
@@ -152,7 +151,6 @@ CFMutableDictionaryRef CFDictionaryCreateMutable (CFAllocatorRef allocator, CFIn
 void CFDictionarySetValue (CFMutableDictionaryRef dictionary, const void* key, const void* value);
 /** The value under the key, not owned by the caller, or null. */
 const void* CFDictionaryGetValue (CFDictionaryRef dictionary, const void* key);
-CFIndex CFDictionaryGetCount (CFDictionaryRef dictionary);
 
 //==============================================================================
 // Sets: only the ones that the HID manager hands out.

@@ -2,7 +2,7 @@
 
 // What the HID manager of IOHID.h needs of the system: the HID devices that are attached, their
 // arrivals and removals, and a file descriptor per device to exchange reports over. The program
-// uses the Linux backend (udev and hidraw); tests install simulated devices instead.
+// uses the Linux backend (udev and hidraw); tests give the link simulated devices instead.
 
 #include <cstdint>
 #include <functional>
@@ -55,16 +55,11 @@ public:
     virtual bool start (Listener& listener) = 0;
 };
 
+/** Makes the backend of a HID manager, once, when the manager opens; null when there is none to
+    be had (the manager then does not open). Must be callable. */
 using HidBackendFactory = std::function<std::unique_ptr<HidBackend>()>;
 
-/** The Linux backend: udev enumeration and monitoring of hidraw devices. */
+/** The Linux backend: udev enumeration and monitoring of hidraw devices. The program's. */
 std::unique_ptr<HidBackend> createLinuxHidBackend();
-
-/** Test seam: every HID manager opened after this call gets its backend from the factory
-    instead of the Linux one. The program never calls it. Message thread. */
-void setHidBackendFactoryForTests (HidBackendFactory factory);
-
-/** The backend for the next manager that opens. Message thread. */
-std::unique_ptr<HidBackend> createHidBackend();
 
 }  // namespace platform

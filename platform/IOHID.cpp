@@ -1,7 +1,6 @@
 #include "platform/IOHID.h"
 
 #include "platform/CFObject.h"
-#include "platform/CreationFailures.h"
 #include "platform/HidBackend.h"
 #include "platform/ReportChannel.h"
 
@@ -153,8 +152,9 @@ void IOHIDDeviceImpl::deliverReport (const uint8_t* report, size_t length)
 //==============================================================================
 struct IOHIDManagerImpl : CFObject, platform::HidBackend::Listener
 {
-    IOHIDManagerImpl()
+    explicit IOHIDManagerImpl (platform::HidBackendFactory factory)
         : CFObject (platform::hidManagerType)
+        , makeBackend (std::move (factory))
     {
     }
     ~IOHIDManagerImpl() override;
@@ -168,6 +168,7 @@ struct IOHIDManagerImpl : CFObject, platform::HidBackend::Listener
     /** Tells the matching callback, on a later turn of the message loop, of the devices there. */
     void announcePresentDevicesLater();
 
+    const platform::HidBackendFactory makeBackend;
     std::unique_ptr<platform::HidBackend> backend;
     bool open = false;
     bool matchAll = true;
@@ -313,37 +314,12 @@ bool isDefaultMode (CFRunLoopRef runLoop, CFStringRef mode)
     return runLoop != nullptr && platform::valuesEqual (mode, kCFRunLoopDefaultMode);
 }
 
-platform::HidBackendFactory& backendFactoryForTests()
-{
-    static platform::HidBackendFactory factory;
-    return factory;
-}
-
 }  // namespace
 
-namespace platform
-{
-
-void setHidBackendFactoryForTests (HidBackendFactory factory)
-{
-    backendFactoryForTests() = std::move (factory);
-}
-
-std::unique_ptr<HidBackend> createHidBackend()
-{
-    const auto& factory = backendFactoryForTests();
-    return factory != nullptr ? factory() : createLinuxHidBackend();
-}
-
-}  // namespace platform
-
 //==============================================================================
-IOHIDManagerRef IOHIDManagerCreate (CFAllocatorRef, IOOptionBits)
+IOHIDManagerRef IOHIDManagerCreate (CFAllocatorRef, IOOptionBits, platform::HidBackendFactory backend)
 {
-    if (platform::creationFails (platform::Creation::hidManager))
-        return nullptr;
-
-    return new IOHIDManagerImpl();
+    return new IOHIDManagerImpl (std::move (backend));
 }
 
 void IOHIDManagerSetDeviceMatchingMultiple (IOHIDManagerRef ref, CFArrayRef multiple)
@@ -373,7 +349,7 @@ IOReturn IOHIDManagerOpen (IOHIDManagerRef ref, IOOptionBits)
     if (manager->open)
         return kIOReturnSuccess;
 
-    auto backend = platform::createHidBackend();
+    auto backend = manager->makeBackend();
     if (backend == nullptr || !backend->start (*manager))
         return kIOReturnNotOpen;
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Our HID manager and HID device: the operations the controller link calls, over the HID backend
-// of HidBackend.h (udev and hidraw in the program, simulated devices in tests).
+// of HidBackend.h that each manager is made with (udev and hidraw in the program, simulated devices
+// in tests).
 //
 // A manager finds the HID devices that fit its criteria and, once scheduled on the run loop, tells
 // of each one that is there or arrives. A device delivers its removal and its input reports once
@@ -9,6 +10,7 @@
 // which any thread may call, the operations belong on the message thread.
 
 #include "platform/CoreFoundation.h"
+#include "platform/HidBackend.h"
 
 #include <cstdint>
 
@@ -48,16 +50,19 @@ using IOHIDReportCallback = void (*) (void* context, IOReturn result, void* send
 //==============================================================================
 // The manager
 
-/** A new manager with no criteria, not open. Null when it cannot be made. */
-IOHIDManagerRef IOHIDManagerCreate (CFAllocatorRef allocator, IOOptionBits options);
+/** A new manager with no criteria, not open, that reaches the HID devices through the backend
+    the factory makes when the manager opens: the system's udev and hidraw unless told otherwise. */
+IOHIDManagerRef IOHIDManagerCreate (CFAllocatorRef allocator, IOOptionBits options,
+                                    platform::HidBackendFactory backend = platform::createLinuxHidBackend);
 
 /** Replaces the criteria: an array of dictionaries, of which a device must fit one (every key of
     the dictionary equal to the device's property); null matches every HID device. The manager
     holds the dictionaries itself, so the caller may release the array at once. */
 void IOHIDManagerSetDeviceMatchingMultiple (IOHIDManagerRef manager, CFArrayRef multiple);
 
-/** Starts the manager's backend: from now on it knows the devices that are there and follows
-    arrivals and removals. kIOReturnSuccess, also when already open, or kIOReturnNotOpen. */
+/** Makes and starts the manager's backend: from now on it knows the devices that are there and
+    follows arrivals and removals. kIOReturnSuccess, also when already open, or kIOReturnNotOpen
+    when the backend cannot reach the devices. */
 IOReturn IOHIDManagerOpen (IOHIDManagerRef manager, IOOptionBits options);
 
 /** A new set of the devices that fit the criteria now, or null when there is none (or the manager

@@ -6,8 +6,14 @@
 #include "support/EngineHarness.h"
 #include "support/MessageLoop.h"
 #include "ui/AlineButton.h"
+#include "ui/MainComponent.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace qvxtest;
 using Kind = ControllerModel::Fault::Kind;
@@ -48,14 +54,17 @@ protected:
         application.reset();
     }
 
-    MainComponent& start (bool withFile = true, bool attached = true)
+    /** The window's content on the language screen; each exchange waits responseTimeoutMs. */
+    MainComponent& start (bool withFile = true, bool attached = true,
+                          int responseTimeoutMs = EngineHarness::responseTimeoutMs)
     {
         if (withFile)
             harness.writeUpdateFile();
         if (attached)
             harness.controller.attach();
 
-        auto& component = harness.createComponent();
+        harness.settings.responseTimeoutMs = responseTimeoutMs;
+        auto& component = harness.createComponent<MainComponent>();
         component.setSize (406, 154);
         return component;
     }
@@ -178,12 +187,11 @@ TEST_F (Buttons, OkOnTheCompletionScreenQuitsOnlyOnceTheCompletionReportWentOut)
 
 TEST_F (Buttons, CloseOnTheVersionScreenSendsTheAbortAndQuitsOnItsAnswerNotAtTheTimeOut)
 {
-    auto& component = start();
+    // Long enough that waiting for the time-out cannot pass; the answer comes 200 ms late.
+    auto& component = start (true, true, 60000);
     click (component.m_pOkButton);
     ASSERT_TRUE (harness.waitForState (STATE_READY));
 
-    // Long enough that waiting for the time-out cannot pass; the answer comes 200 ms late.
-    component.m_responseTimeoutMs = 60000;
     harness.controller.model.addFault ({ CMD_CANCEL, 0, -1 }, { Kind::delay, 0, 200 });
 
     // The message loop keeps running during the wait (so the window paints): a timer sees the
@@ -237,8 +245,7 @@ class AbortWait : public Buttons, public ::testing::WithParamInterface<AbortWait
 TEST_P (AbortWait, CancelDuringTheTransferEndsOnlyOnTheAbortsOwnEnd)
 {
     const auto& c = GetParam();
-    auto& component = start();
-    component.m_responseTimeoutMs = c.responseTimeoutMs;  // the worker's exchanges too
+    auto& component = start (true, true, c.responseTimeoutMs);  // the worker's exchanges too
     auto& model = harness.controller.model;
     model.addFault ({ c.lateCommand, c.lateFromReport, 1 }, { Kind::delay, 0, 500 });
     model.addFault ({ CMD_CANCEL, 0, -1 }, c.cancelAnswer);
@@ -307,15 +314,14 @@ INSTANTIATE_TEST_SUITE_P (
 
 TEST_F (Buttons, CloseAfterAControllerArrivedLateQuitsOnTheAbortsAnswer)
 {
-    auto& component = start (true, false);
+    // Only the answer can end the wait in time.
+    auto& component = start (true, false, 60000);
     click (component.m_pOkButton);
     ASSERT_EQ (component.m_state.load(), ERR_NOT_CONNECTED);
 
     harness.controller.attach();
     ASSERT_TRUE (pumpUntil ([&] { return component.m_pHidCtrl->m_connected.load() != 0; }, 10000));
 
-    // Only the answer can end the wait in time.
-    component.m_responseTimeoutMs = 60000;
     component.buttonClicked (component.m_pCancelButton);
     EXPECT_FALSE (quitRequested()) << "the click waited for the answer itself";
 
@@ -328,13 +334,12 @@ TEST_F (Buttons, CloseAfterAControllerArrivedLateQuitsOnTheAbortsAnswer)
 
 TEST_F (Buttons, CancelDuringTheStartExchangeStopsTheWorkerBeforeTheAbortGoesOut)
 {
-    auto& component = start();
+    auto& component = start (true, true, 60000);
     click (component.m_pOkButton);
     ASSERT_TRUE (harness.waitForState (STATE_READY));
 
     // The controller keeps the start report unanswered: the worker waits on the event.
     harness.controller.model.addFault ({ CMD_START, 0, -1 }, { Kind::silence });
-    component.m_responseTimeoutMs = 60000;
     click (component.m_pOkButton);
     ASSERT_TRUE (
         pumpUntil ([&] { return !harness.controller.model.receivedWithCommand (CMD_START).empty(); }));
@@ -364,8 +369,7 @@ class ErrorScreens : public Buttons, public ::testing::WithParamInterface<QuitCa
 TEST_P (ErrorScreens, CloseQuitsAndSendsTheAbortOnlyWhereItCanGoOut)
 {
     const auto& c = GetParam();
-    auto& component = start (c.withFile, c.attached);
-    component.m_responseTimeoutMs = 60000;
+    auto& component = start (c.withFile, c.attached, 60000);
 
     click (component.m_pOkButton);
     ASSERT_TRUE (harness.waitForState (c.shownState)) << std::hex << component.m_state.load();
@@ -421,9 +425,8 @@ INSTANTIATE_TEST_SUITE_P (
 
 TEST_F (Buttons, RemovalDuringTheTransferShowsItsErrorAndCloseQuitsAtOnceWithoutAReport)
 {
-    auto& component = start();
+    auto& component = start (true, true, 60000);
     harness.controller.model.addFault ({ CMD_DATA, 40, 1 }, { Kind::removal });
-    component.m_responseTimeoutMs = 60000;
 
     click (component.m_pOkButton);
     ASSERT_TRUE (harness.waitForState (STATE_READY));
@@ -440,15 +443,34 @@ TEST_F (Buttons, RemovalDuringTheTransferShowsItsErrorAndCloseQuitsAtOnceWithout
 TEST_F (Buttons, OkPressedAgainWhileTheFirstPassRunsChecksTheFileOnlyOnce)
 {
     auto& component = start();
-    int checks = 0;
-    component.m_onUpdateFileChosenForTests = [&] (const juce::File&) { ++checks; };
     harness.controller.model.addFault ({ CMD_CHECK_MODE, 0, 1 }, { Kind::delay, 0, 300 });
+
+    // A check opens the file once, and nothing else opens it before the transfer: the kernel
+    // tells of each open (and close, so that two opens are never merged into one event).
+    const auto file = harness.folder.get().getChildFile ("qvx720__v100.bin");
+    ASSERT_TRUE (file.existsAsFile());
+    const int watch = ::inotify_init1 (IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE (watch, 0) << std::strerror (errno);
+    ASSERT_GE (::inotify_add_watch (watch, file.getFullPathName().toRawUTF8(), IN_OPEN | IN_CLOSE_NOWRITE),
+               0);
 
     component.m_pOkButton->triggerClick();
     pumpFor (50);
     component.m_pOkButton->triggerClick();
 
     ASSERT_TRUE (harness.waitForState (STATE_READY));
+
+    int checks = 0;
+    alignas (inotify_event) char buffer[4096];
+    for (ssize_t got; (got = ::read (watch, buffer, sizeof (buffer))) > 0;)
+        for (ssize_t at = 0; at < got;)
+        {
+            const auto* event = reinterpret_cast<const inotify_event*> (buffer + at);
+            checks += (event->mask & IN_OPEN) != 0 ? 1 : 0;
+            at += static_cast<ssize_t> (sizeof (inotify_event) + event->len);
+        }
+    ::close (watch);
+
     EXPECT_EQ (checks, 1);
 }
 

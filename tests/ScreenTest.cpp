@@ -4,6 +4,7 @@
 #include "support/MessageLoop.h"
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
+#include "ui/MainComponent.h"
 
 #include <gtest/gtest.h>
 
@@ -35,14 +36,14 @@ class ScreenFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        harness.createComponent();
+        harness.createComponent<MainComponent>();
         parent.addAndMakeVisible (component());
         component().setSize (width, height);
     }
 
     void TearDown() override { parent.removeAllChildren(); }
 
-    MainComponent& component() { return *harness.component; }
+    MainComponent& component() { return static_cast<MainComponent&> (*harness.component); }
 
     void show (int32_t state, LangIdTable_t lang = LANG_EN)
     {

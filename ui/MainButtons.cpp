@@ -33,14 +33,9 @@ void MainComponent::okClicked()
         if (!UpdState::isFileError (checked))
         {
             if (m_pHidCtrl->m_connected.load() != 0)
-            {
-                m_responseEvent.reset();
-                startThread();
-            }
+                startWorker();
             else
-            {
                 SetStateUnlessRemoved (ERR_NOT_CONNECTED);
-            }
         }
 
         UpdateDrawing();
@@ -50,7 +45,7 @@ void MainComponent::okClicked()
         m_startPressed = true;
         m_state = STATE_START;
     }
-    else if (!m_startPressed || (state == STATE_COMPLETE && m_finished.load() == 1))
+    else if (!m_startPressed || (state == STATE_COMPLETE && m_finished.load() == FINISHED))
     {
         quit();
     }
@@ -66,49 +61,10 @@ void MainComponent::cancelClicked()
         return;
     }
 
-    // Whether the abort report is offered is decided before the worker is stopped: not once the
-    // worker has told itself to stop, and not after the controller's removal.
-    const auto offered = !threadShouldExit() && m_state.load() != ERR_REMOVED;
-
-    // Then the worker goes, so that the report has the buffers to itself.
-    stopWorker();
-
-    // The answer comes through the message loop, which this click must not hold up: the answer,
-    // the controller's removal or the time-out ends the quit.
-    if (!offered || !sendCancel())
+    // The click must not hold up the message loop that brings the answer: the end of the abort's
+    // wait quits, unless there is nothing to wait for.
+    if (!offerAbortReport ([this] { quit(); }))
         quit();
-}
-
-bool MainComponent::sendCancel()
-{
-    prepareRequest (TARGET_DEVICE, CMD_CANCEL);
-
-    // Set first: only an answer that comes after the report went out ends the wait.
-    m_awaitingCancelAnswer = true;
-
-    // The link sends only to a connected controller; what was not sent is not awaited.
-    if (!m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
-    {
-        m_awaitingCancelAnswer = false;
-        return false;
-    }
-
-    m_cancelTimeout.startTimer (m_responseTimeoutMs);
-    return true;
-}
-
-void MainComponent::endCancelWait()
-{
-    if (!m_awaitingCancelAnswer)
-        return;
-
-    m_awaitingCancelAnswer = false;
-    m_cancelTimeout.stopTimer();
-
-    if (m_oldOS)
-        juce::Thread::sleep (6);
-
-    quit();
 }
 
 void MainComponent::quit()

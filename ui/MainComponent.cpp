@@ -1,11 +1,10 @@
 #include "ui/MainComponent.h"
 
-#include "hid/HidCtrl.h"
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 
-MainComponent::MainComponent()
-    : juce::Thread ("UpdatingThread")
+MainComponent::MainComponent (EngineSettings settings)
+    : UpdateEngine (std::move (settings))
 {
     TxtLoader::createInstance();
     auto* texts = TxtLoader::getInstance();
@@ -52,18 +51,12 @@ MainComponent::MainComponent()
     // focus, passes it on), whatever the layout: left of OK, Cancel would come first.
     m_pOkButton->setExplicitFocusOrder (1);
     m_pCancelButton->setExplicitFocusOrder (2);
-
-    // The link looks for the controller at once and then follows its arrival and removal; whether
-    // one is there is read when OK is pressed.
-    m_pHidCtrl = new HidCtrl();
-    m_pHidCtrl->initialize (this, 1);
-
-    m_oldOS = isMacOSX106OrOlder (juce::SystemStats::getOperatingSystemType());
 }
 
 MainComponent::~MainComponent()
 {
-    // The worker uses the link, the event and the members: it goes first.
+    // The worker asks this object for redraws and uses the engine's members: it goes first. The
+    // engine's destructor then lets the controller link go.
     if (isThreadRunning())
         stopWorker();
 
@@ -81,10 +74,6 @@ MainComponent::~MainComponent()
     delete m_pProgressLookAndFeel;
     m_pProgressLookAndFeel = nullptr;
 
-    m_pHidCtrl->finalize();
-    delete m_pHidCtrl;
-    m_pHidCtrl = nullptr;
-
     TxtLoader::releaseInstance();
 
     // The default look is a member: the window outlives it.
@@ -94,13 +83,7 @@ MainComponent::~MainComponent()
     cancelPendingUpdate();
 }
 
-void MainComponent::stopWorker()
+void MainComponent::requestRedraw()
 {
-    // Told before it is woken: a worker that wakes in an exchange then knows the wake for the
-    // stop, not for an answer, sends nothing more and writes no error of its own.
-    signalThreadShouldExit();
-    m_responseEvent.signal();
-
-    if (isThreadRunning())
-        stopThread (5000);
+    triggerAsyncUpdate();
 }

@@ -89,7 +89,7 @@ void MainComponent::UpdateDrawing()
     }
     else if (state == STATE_READY)
     {
-        if (m_fileReady == 8)
+        if (m_fileReady == FILE_READY)
             addTwoPartText (
                 formatText (texts->getString (SID_STR_0009), oneArgument (model)),
                 formatText (texts->getString (SID_STR_0010), versionArguments (m_deviceSysVer)) + "\n" +

@@ -2,13 +2,13 @@
 
 #include "ui/MainComponent.h"
 
-MainWindow::MainWindow()
+MainWindow::MainWindow (EngineSettings settings)
     : juce::DocumentWindow ("QVX-720 update program", juce::Colour (234, 234, 234), 0, true)
 {
     // The order matters: the title-bar height read for the size is that of JUCE's own title
     // bar, and the native title bar replaces it afterwards, so that the content ends up filling
     // the whole 406 x 154 client area.
-    m_pMainComponent = new MainComponent();
+    m_pMainComponent = new MainComponent (std::move (settings));
     m_pMainComponent->setSize (404, 126);
     setContentOwned (m_pMainComponent, true);
     setResizable (false, false);

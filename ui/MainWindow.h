@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/WindowHints.h"
+#include "update/EngineSettings.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -15,7 +16,8 @@ class MainComponent;
 class MainWindow : public juce::DocumentWindow
 {
 public:
-    MainWindow();
+    /** The content's update engine is made with the settings (the program's own by default). */
+    explicit MainWindow (EngineSettings settings = {});
     ~MainWindow() override;
 
     /** The window manager's close (there is no close button) quits the program the way the

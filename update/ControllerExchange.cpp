@@ -1,26 +1,27 @@
-#include "ui/MainComponent.h"
+#include "update/UpdateEngine.h"
 
 #include "hid/HidCtrl.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-bool MainComponent::isMacOSX106OrOlder (int operatingSystemType)
-{
-    // JUCE reports Mac OS X 10.n as MacOSX | n, and a macOS it does not know yet as plain MacOSX.
-    const auto family = operatingSystemType & 0xFF00;
-    const auto minor = operatingSystemType & 0xFF;
-    return family == juce::SystemStats::MacOSX && minor >= 1 && minor <= 6;
-}
-
-void MainComponent::prepareRequest (uint8_t target, uint8_t command)
+void UpdateEngine::prepareRequest (uint8_t target, uint8_t command)
 {
     std::memset (m_sendData, 0, sizeof (m_sendData));
     m_sendData[Report::target] = target;
     m_sendData[Report::command] = command;
 }
 
-bool MainComponent::SendDataAndWaitResponse()
+void UpdateEngine::prepareAddressRequest (uint8_t target, uint8_t command, uint32_t address, uint32_t length)
+{
+    prepareRequest (target, command);
+    Report::putLittleEndian32 (m_sendData, Report::address, address);
+    m_sendData[Report::addressMarker] = Report::addressMarkerValue;
+    Report::putLittleEndian32 (m_sendData, Report::length, length);
+}
+
+bool UpdateEngine::SendDataAndWaitResponse()
 {
     auto result = true;
 
@@ -48,7 +49,8 @@ bool MainComponent::SendDataAndWaitResponse()
             }
 
             const auto echoed = m_answer[Report::target] == m_sendData[Report::target];
-            const auto refused = m_answer[Report::answer] == ANS_ERROR && m_answer[Report::reason] == 5;
+            const auto refused =
+                m_answer[Report::answer] == ANS_ERROR && m_answer[Report::reason] == REASON_5;
 
             if (!echoed || refused)
                 SetStateUnlessRemoved (ERR_GENERAL);
@@ -56,12 +58,68 @@ bool MainComponent::SendDataAndWaitResponse()
     }
 
     if (m_oldOS)
-        juce::Thread::sleep (6);
+        juce::Thread::sleep (oldSystemPauseMs);
 
     return result;
 }
 
-void MainComponent::removalCallBack()
+bool UpdateEngine::exchangeOrTimeOut()
+{
+    if (SendDataAndWaitResponse())
+        return true;
+
+    SetStateUnlessRemoved (ERR_TIMEOUT);
+    return false;
+}
+
+bool UpdateEngine::offerAbortReport (std::function<void()> onWaitEnd)
+{
+    // Whether the report is offered is decided before the worker is stopped: not once the worker
+    // has told itself to stop, and not after the controller's removal.
+    const auto offered = !threadShouldExit() && m_state.load() != ERR_REMOVED;
+
+    // Then the worker goes, so that the report has the buffers to itself.
+    stopWorker();
+
+    if (!offered)
+        return false;
+
+    prepareRequest (TARGET_DEVICE, CMD_CANCEL);
+
+    // Set first: only an answer that comes after the report went out ends the wait.
+    m_awaitingCancelAnswer = true;
+
+    // The link sends only to a connected controller; what was not sent is not awaited.
+    if (!m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
+    {
+        m_awaitingCancelAnswer = false;
+        return false;
+    }
+
+    // The answer comes through the message loop, which the caller must not hold up: the answer,
+    // the controller's removal or the time-out ends the wait.
+    m_onCancelWaitEnd = std::move (onWaitEnd);
+    m_cancelTimeout.startTimer (m_responseTimeoutMs);
+    return true;
+}
+
+void UpdateEngine::endCancelWait()
+{
+    if (!m_awaitingCancelAnswer)
+        return;
+
+    m_awaitingCancelAnswer = false;
+    m_cancelTimeout.stopTimer();
+
+    if (m_oldOS)
+        juce::Thread::sleep (oldSystemPauseMs);
+
+    const auto onWaitEnd = std::move (m_onCancelWaitEnd);
+    m_onCancelWaitEnd = nullptr;
+    onWaitEnd();
+}
+
+void UpdateEngine::removalCallBack()
 {
     // The abort's answer cannot come any more; the quit it waited for goes on.
     if (m_awaitingCancelAnswer)
@@ -80,38 +138,31 @@ void MainComponent::removalCallBack()
     } while (!m_state.compare_exchange_weak (current, ERR_REMOVED));
 
     // Give an exchange under way a moment to come back by itself.
-    wait (100);
+    wait (removalPauseMs);
     m_responseEvent.signal();
 
     if (isThreadRunning())
-        stopThread (5000);
+        stopThread (workerStopTimeoutMs);
 
-    requestRedraw();
+    askForRedraw();
 }
 
-void MainComponent::matchingCallBack() {}
+void UpdateEngine::matchingCallBack() {}
 
-void MainComponent::inputCallBack (int)
+void UpdateEngine::inputReportCallBack (const uint8_t* report, size_t length)
 {
-    const auto length = static_cast<size_t> (juce::jmin<uint64_t> (m_pHidCtrl->m_recvLength, reportSize));
+    const juce::ScopedLock lock (m_responseLock);
+    std::memcpy (m_response, report, std::min (length, sizeof (m_response)));
+}
 
-    if (length == 0)
-        return;
-
-    const auto target = m_pHidCtrl->m_recvBuffer[Report::target];
-
-    {
-        const juce::ScopedLock lock (m_responseLock);
-        std::memcpy (m_response, m_pHidCtrl->m_recvBuffer, length);
-    }
-
-    std::memset (m_pHidCtrl->m_recvBuffer, 0, sizeof (m_pHidCtrl->m_recvBuffer));
-
+void UpdateEngine::inputCallBack (int)
+{
     // The abort report is awaited after the worker has stopped: only an answer to the controller
-    // as a whole ends that wait, not a late answer to the worker's last request.
+    // as a whole ends that wait, not a late answer to the worker's last request. m_response is
+    // written on this thread only.
     if (m_awaitingCancelAnswer)
     {
-        if (target == TARGET_DEVICE)
+        if (m_response[Report::target] == TARGET_DEVICE)
             endCancelWait();
     }
     else if (isThreadRunning())

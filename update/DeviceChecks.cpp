@@ -1,29 +1,23 @@
-#include "ui/MainComponent.h"
+#include "update/UpdateEngine.h"
 
 #include "update/UpdateFileFormat.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace
 {
-bool isValidFirmwareVersion (const uint8_t* bytes)
-{
-    for (int i = 0; i < 4; ++i)
-        if (bytes[i] > UpdFileFormat::firmwareVersionBounds[i])
-            return false;
-
-    return true;
-}
-
 int32_t errorOfCheckModeReason (uint8_t reason)
 {
     switch (reason)
     {
-        case 1:
+        case REASON_1:
             return ERR_DEVICE_REASON1;
-        case 2:
+        case REASON_2:
             return ERR_DEVICE_REASON2;
-        case 3:
+        case REASON_3:
             return ERR_DEVICE_REASON3;
-        case 4:
+        case REASON_4:
             return ERR_DEVICE_REASON4;
         default:
             return ERR_GENERAL;
@@ -31,15 +25,12 @@ int32_t errorOfCheckModeReason (uint8_t reason)
 }
 }  // namespace
 
-bool MainComponent::CheckDeviceMode()
+bool UpdateEngine::CheckDeviceMode()
 {
     prepareRequest (TARGET_DEVICE, CMD_CHECK_MODE);
 
-    if (!SendDataAndWaitResponse())
-    {
-        SetStateUnlessRemoved (ERR_TIMEOUT);
+    if (!exchangeOrTimeOut())
         return false;
-    }
 
     // An answer that did not echo our request is not the controller's consent.
     if (UpdState::isError (m_state.load()))
@@ -52,7 +43,7 @@ bool MainComponent::CheckDeviceMode()
             return false;
 
         case ANS_OK:
-            return m_fileReady == 8 ? CheckDeviceVersion() : true;
+            return m_fileReady == FILE_READY ? CheckDeviceVersion() : true;
 
         default:
             SetStateUnlessRemoved (ERR_GENERAL);
@@ -60,15 +51,12 @@ bool MainComponent::CheckDeviceMode()
     }
 }
 
-bool MainComponent::CheckDeviceVersion()
+bool UpdateEngine::CheckDeviceVersion()
 {
     prepareRequest (TARGET_DEVICE, CMD_GET_VERSION);
 
-    if (!SendDataAndWaitResponse())
-    {
-        SetStateUnlessRemoved (ERR_TIMEOUT);
+    if (!exchangeOrTimeOut())
         return false;
-    }
 
     if (UpdState::isError (m_state.load()))
         return false;
@@ -80,10 +68,9 @@ bool MainComponent::CheckDeviceVersion()
     }
 
     const auto* version = m_answer + Report::firmwareVersion;
-    m_deviceVer = (static_cast<uint32_t> (version[0]) << 24) | (static_cast<uint32_t> (version[1]) << 16) |
-                  (static_cast<uint32_t> (version[2]) << 8) | static_cast<uint32_t> (version[3]);
+    m_deviceVer = UpdFileFormat::readFirmwareVersion (version);
 
-    if (!isValidFirmwareVersion (version))
+    if (!UpdFileFormat::isFirmwareVersionInBounds (version))
     {
         SetStateUnlessRemoved (ERR_DEVICE_VERSION);
         return false;
@@ -99,20 +86,16 @@ bool MainComponent::CheckDeviceVersion()
         m_updImage[UPD_KIND_MAIN].m_status = IMAGE_SEND;
     }
 
-    // A controller without a system version answers four bytes 0xFF.
     auto* sys = m_answer + Report::systemVersion;
+    constexpr auto sysLength = UpdFileFormat::sysVersionLength;
 
-    if (sys[0] == 0xFF && sys[1] == 0xFF && sys[2] == 0xFF && sys[3] == 0xFF)
-    {
-        sys[0] = '0';
-        sys[1] = '.';
-        sys[2] = '0';
-        sys[3] = '0';
-    }
+    if (std::all_of (sys, sys + sysLength, [] (uint8_t b) { return b == Report::unsetSystemVersionByte; }))
+        std::memcpy (sys, Report::unsetSystemVersion, sysLength);
 
+    // A byte 0 adds no character.
     juce::String sysVersion;
 
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < sysLength; ++i)
         if (sys[i] != 0)
             sysVersion += juce::String::charToString (static_cast<juce::juce_wchar> (sys[i]));
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "hid/HidHandler.h"
+
 #include <cstdint>
 
-/** Requests and answers are 64-byte reports; multi-byte request fields are little-endian. */
-constexpr int reportSize = 64;
+// Requests and answers are reports of reportSize bytes; multi-byte request fields are
+// little-endian.
 
 /** Byte 0 of every report: what a request is about; the answer echoes it. */
 enum TargetId_t : uint8_t
@@ -40,6 +42,17 @@ enum AnsId_t : uint8_t
     ANS_DONE = 0x85
 };
 
+/** Byte 2 of an ANS_ERROR answer: why the controller refused. Only their numbers are known: each
+    request makes its own error of them, and the exchange refuses REASON_5 for every request. */
+enum ReasonId_t : uint8_t
+{
+    REASON_1 = 1,
+    REASON_2 = 2,
+    REASON_3 = 3,
+    REASON_4 = 4,
+    REASON_5 = 5
+};
+
 /** Field layout of the requests and answers. */
 namespace Report
 {
@@ -48,14 +61,20 @@ constexpr int command = 1;
 constexpr int answer = 1;
 constexpr int reason = 2;
 constexpr int address = 2;          // CMD_BLOCK, CMD_START: 32-bit
-constexpr int addressMarker = 6;    // CMD_BLOCK, CMD_START: always 0xFF
+constexpr int addressMarker = 6;    // CMD_BLOCK, CMD_START: always addressMarkerValue
 constexpr int length = 7;           // CMD_BLOCK, CMD_START: 32-bit
-constexpr int data = 2;             // CMD_DATA: up to 62 bytes
-constexpr int dataCount = 2;        // CMD_DATA_SIZE: 1 to 62
+constexpr int data = 2;             // CMD_DATA: up to dataBytesPerReport bytes
+constexpr int dataCount = 2;        // CMD_DATA_SIZE: 1 to dataBytesPerReport
 constexpr int checksum = 2;         // CMD_CHECKSUM: 32-bit
 constexpr int firmwareVersion = 2;  // ANS_VERSION: 32-bit, most significant byte first
 constexpr int systemVersion = 7;    // ANS_VERSION: four characters
-constexpr int dataBytesPerReport = 62;
+
+constexpr uint8_t addressMarkerValue = 0xFF;
+/** The data of a CMD_DATA fills the rest of its report: 62 bytes. */
+constexpr int dataBytesPerReport = reportSize - data;
+/** A controller without a system version answers four bytes of this value; it reads as "0.00". */
+constexpr uint8_t unsetSystemVersionByte = 0xFF;
+constexpr const char* unsetSystemVersion = "0.00";
 
 /** Writes a 32-bit value least significant byte first. */
 inline void putLittleEndian32 (uint8_t* report, int offset, uint32_t value)

@@ -1,7 +1,5 @@
-#include "ui/MainComponent.h"
+#include "update/UpdateEngine.h"
 
-#include "platform/ExecutableFile.h"
-#include "update/Protocol.h"
 #include "update/UpdateFileFormat.h"
 #include "update/UpdateFileReading.h"
 
@@ -9,6 +7,9 @@ namespace
 {
 constexpr auto updateFilePattern = "qvx720__v*.bin";
 constexpr int updateFileNameLength = 16;
+/** Characters 3 to 5 of a name are its key: the model digits "720" under the pattern. */
+constexpr int keyStart = 3;
+constexpr int keyEnd = 6;
 
 struct ImageLayout
 {
@@ -31,30 +32,36 @@ bool isAsciiDigit (juce::juce_wchar c)
 }
 }  // namespace
 
-juce::File MainComponent::getUpdateFolder() const
+void UpdateEngine::CheckUpdFile()
 {
-    if (m_updateFolderForTests != juce::File())
-        return m_updateFolderForTests;
+    const auto chosen = findUpdFile();
 
-    return platform::getRunningExecutableFile().getParentDirectory();
+    if (chosen == juce::File() || !chosen.existsAsFile())
+    {
+        m_fileReady = FILE_NOT_READY;
+        SetStateUnlessRemoved (ERR_FILE_NOT_FOUND);
+        return;
+    }
+
+    acceptUpdFile (chosen);
 }
 
-void MainComponent::CheckUpdFile()
+juce::File UpdateEngine::findUpdFile() const
 {
-    // The first 16-character name the directory yields wins: characters 3 to 5 are the model
-    // digits, so every candidate has the same key. The match ignores case.
+    // The first 16-character name the directory yields wins: its key is the model digits, so
+    // every candidate has the same key. The match ignores case.
     juce::File chosen;
     int bestKey = 0;
 
     for (const auto& entry :
-         juce::RangedDirectoryIterator (getUpdateFolder(), false, "*", juce::File::findFiles))
+         juce::RangedDirectoryIterator (m_updateFolder, false, "*", juce::File::findFiles))
     {
         const auto name = entry.getFile().getFileName();
 
         if (!name.matchesWildcard (updateFilePattern, true) || name.length() != updateFileNameLength)
             continue;
 
-        const auto key = name.substring (3, 6).getIntValue();
+        const auto key = name.substring (keyStart, keyEnd).getIntValue();
 
         if (key > bestKey)
         {
@@ -63,16 +70,11 @@ void MainComponent::CheckUpdFile()
         }
     }
 
-    if (chosen == juce::File() || !chosen.existsAsFile())
-    {
-        m_fileReady = 0;
-        SetStateUnlessRemoved (ERR_FILE_NOT_FOUND);
-        return;
-    }
+    return chosen;
+}
 
-    if (m_onUpdateFileChosenForTests)
-        m_onUpdateFileChosenForTests (chosen);
-
+void UpdateEngine::acceptUpdFile (const juce::File& chosen)
+{
     const auto result =
         ParseUpdFile (chosen, static_cast<int> (UpdFileFormat::fileSize), &m_fileVer, m_fileSysVer);
 
@@ -103,11 +105,11 @@ void MainComponent::CheckUpdFile()
         image.m_target = layout.target;
     }
 
-    m_fileReady = 8;
+    m_fileReady = FILE_READY;
 }
 
-int MainComponent::ParseUpdFile (const juce::File& file, int requiredSize, unsigned int* pFileVersion,
-                                 juce::String& sysVersion)
+int UpdateEngine::ParseUpdFile (const juce::File& file, int requiredSize, unsigned int* pFileVersion,
+                                juce::String& sysVersion)
 {
     if (!file.exists())
         return ERR_FILE_NOT_FOUND;
@@ -134,18 +136,14 @@ int MainComponent::ParseUpdFile (const juce::File& file, int requiredSize, unsig
 
     const auto* bytes = static_cast<const uint8_t*> (contents.getData());
     const auto* version = bytes + UpdFileFormat::firmwareVersionOffset;
+    *pFileVersion = UpdFileFormat::readFirmwareVersion (version);
 
-    *pFileVersion = (static_cast<unsigned int> (version[0]) << 24) |
-                    (static_cast<unsigned int> (version[1]) << 16) |
-                    (static_cast<unsigned int> (version[2]) << 8) | static_cast<unsigned int> (version[3]);
-
-    for (int i = 0; i < 4; ++i)
-        if (version[i] > UpdFileFormat::firmwareVersionBounds[i])
-            return ERR_FILE_VERSION;
+    if (!UpdFileFormat::isFirmwareVersionInBounds (version))
+        return ERR_FILE_VERSION;
 
     const auto* sys = bytes + UpdFileFormat::sysVersionOffset;
-    juce::juce_wchar sysChars[5] = { sys[0], sys[1], sys[2], sys[3], 0 };
-    sysVersion = juce::String (juce::CharPointer_UTF32 (sysChars), 4);
+    juce::juce_wchar sysChars[UpdFileFormat::sysVersionLength + 1] = { sys[0], sys[1], sys[2], sys[3], 0 };
+    sysVersion = juce::String (juce::CharPointer_UTF32 (sysChars), UpdFileFormat::sysVersionLength);
 
     if (!CheckSysVer (sysVersion))
         return ERR_FILE_VERSION;
@@ -161,16 +159,16 @@ int MainComponent::ParseUpdFile (const juce::File& file, int requiredSize, unsig
     return IMAGE_LOADED;
 }
 
-bool MainComponent::CheckSysVer (juce::String& sysVersion)
+bool UpdateEngine::CheckSysVer (juce::String& sysVersion)
 {
-    if (sysVersion.length() < 4)
+    if (sysVersion.length() < UpdFileFormat::sysVersionLength)
         return false;
 
     return isAsciiDigit (sysVersion[0]) && sysVersion[1] == '.' && isAsciiDigit (sysVersion[2]) &&
            isAsciiDigit (sysVersion[3]);
 }
 
-uint16_t MainComponent::CalcCRC (const unsigned char* data, long count)
+uint16_t UpdateEngine::CalcCRC (const unsigned char* data, long count)
 {
     uint16_t crc = 0;
 
@@ -179,7 +177,7 @@ uint16_t MainComponent::CalcCRC (const unsigned char* data, long count)
         crc = static_cast<uint16_t> (crc ^ (data[i] << 8));
 
         for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000) != 0 ? static_cast<uint16_t> ((crc << 1) ^ 0x1021)
+            crc = (crc & 0x8000) != 0 ? static_cast<uint16_t> ((crc << 1) ^ UpdFileFormat::crcPolynomial)
                                       : static_cast<uint16_t> (crc << 1);
     }
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-/** The steps of an update, as held in MainComponent::m_state. */
+/** The steps of an update, as held in UpdateEngine::m_state. */
 enum UpdState_t : int32_t
 {
     STATE_INIT = 0,
@@ -17,7 +17,7 @@ enum UpdState_t : int32_t
     STATE_COMPLETE = 7
 };
 
-/** The error identifiers that MainComponent::m_state holds once an update has failed; the
+/** The error identifiers that UpdateEngine::m_state holds once an update has failed; the
     window shows them as four hexadecimal digits. */
 enum ErrId_t : int32_t
 {
@@ -38,7 +38,7 @@ enum ErrId_t : int32_t
     ERR_GENERAL = 0x0E41
 };
 
-/** Index of MainComponent::m_updImage. */
+/** Index of UpdateEngine::m_updImage. */
 enum UpdKind_t : int32_t
 {
     UPD_KIND_MAIN = 0,
@@ -55,12 +55,26 @@ enum ImageStatus_t : int32_t
     IMAGE_SKIP = 3
 };
 
+/** Values of UpdateEngine::m_fileReady: whether an update file has passed its check. */
+enum FileReady_t : int32_t
+{
+    FILE_NOT_READY = 0,
+    FILE_READY = 8
+};
+
+/** Values of UpdateEngine::m_finished: whether the worker has sent the completion report. */
+enum Finished_t : int32_t
+{
+    NOT_FINISHED = 0,
+    FINISHED = 1
+};
+
 /** The range tests by which every reader classifies the state value. */
 namespace UpdState
 {
 inline bool isError (int32_t state)
 {
-    return static_cast<uint32_t> (state - ERR_FILE_NOT_FOUND) <= 0x40u;
+    return state >= ERR_FILE_NOT_FOUND && state <= ERR_GENERAL;
 }
 inline bool isFileError (int32_t state)
 {

@@ -1,4 +1,4 @@
-#include "ui/MainComponent.h"
+#include "update/UpdateEngine.h"
 
 #include "hid/HidCtrl.h"
 #include "update/UpdateFileReading.h"
@@ -12,7 +12,7 @@ constexpr int64_t maxBlockLength = 0x20000;
 constexpr int normalPause = 1;
 constexpr int pollingPause = 100;
 
-/** CMD_START names the first image to send by what it announces. */
+/** CMD_START names the first image to send by the address and length it announces. */
 struct StartFields
 {
     uint32_t address;
@@ -26,14 +26,14 @@ constexpr StartFields startFields[UPD_KIND_NUM] = {
 };
 }  // namespace
 
-void MainComponent::run()
+void UpdateEngine::run()
 {
     auto& counters = m_workerCounters;
     auto pause = normalPause;
 
     for (;;)
     {
-        requestRedraw();
+        askForRedraw();
         wait (pause);
 
         // Stopped during the pause: no step begins, nothing more goes out.
@@ -80,19 +80,13 @@ void MainComponent::run()
     }
 }
 
-void MainComponent::requestRedraw()
+void UpdateEngine::endWithError()
 {
-    const juce::ScopedLock lock (m_drawLock);
-    triggerAsyncUpdate();
-}
-
-void MainComponent::endWithError()
-{
-    requestRedraw();
+    askForRedraw();
     signalThreadShouldExit();
 }
 
-void MainComponent::endWithCompletion()
+void UpdateEngine::endWithCompletion()
 {
     m_progress = 1.0;
 
@@ -100,30 +94,35 @@ void MainComponent::endWithCompletion()
     prepareRequest (TARGET_DEVICE, CMD_COMPLETE);
     m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData));
 
-    requestRedraw();
+    askForRedraw();
     signalThreadShouldExit();
-    m_finished = 1;
+    m_finished = FINISHED;
 }
 
-bool MainComponent::advanceState (int32_t from, int32_t to)
+bool UpdateEngine::advanceState (int32_t from, int32_t to)
 {
     return m_state.compare_exchange_strong (from, to);
 }
 
-void MainComponent::checkAfterStep()
+void UpdateEngine::checkAfterStep()
 {
     if (UpdState::isError (m_state.load()))
         endWithError();
 }
 
-bool MainComponent::exchangeExpecting (uint8_t expectedAnswer)
+bool UpdateEngine::exchangeOrEnd()
 {
-    if (!SendDataAndWaitResponse())
-    {
-        SetStateUnlessRemoved (ERR_TIMEOUT);
-        endWithError();
+    if (exchangeOrTimeOut())
+        return true;
+
+    endWithError();
+    return false;
+}
+
+bool UpdateEngine::exchangeExpecting (uint8_t expectedAnswer)
+{
+    if (!exchangeOrEnd())
         return false;
-    }
 
     if (m_answer[Report::answer] != expectedAnswer)
     {
@@ -135,7 +134,7 @@ bool MainComponent::exchangeExpecting (uint8_t expectedAnswer)
     return true;
 }
 
-void MainComponent::runInit()
+void UpdateEngine::runInit()
 {
     if (!CheckDeviceMode())
     {
@@ -158,7 +157,7 @@ void MainComponent::runInit()
         endWithError();
 }
 
-void MainComponent::runStart (WorkerCounters& counters)
+void UpdateEngine::runStart (WorkerCounters& counters)
 {
     auto kind = static_cast<int32_t> (UPD_KIND_MAIN);
 
@@ -177,16 +176,14 @@ void MainComponent::runStart (WorkerCounters& counters)
     if (kind == UPD_KIND_MAIN)
         m_mainImageStarted = true;
 
-    prepareRequest (m_updImage[kind].m_target, CMD_START);
-    Report::putLittleEndian32 (m_sendData, Report::address, startFields[kind].address);
-    m_sendData[Report::addressMarker] = 0xFF;
-    Report::putLittleEndian32 (m_sendData, Report::length, startFields[kind].length);
+    prepareAddressRequest (m_updImage[kind].m_target, CMD_START, startFields[kind].address,
+                           startFields[kind].length);
 
     if (exchangeExpecting (ANS_OK) && !advanceState (STATE_START, STATE_BLOCK))
         endWithError();
 }
 
-void MainComponent::runBlock (WorkerCounters& counters)
+void UpdateEngine::runBlock (WorkerCounters& counters)
 {
     const auto kind = counters.updKind;
 
@@ -211,23 +208,18 @@ void MainComponent::runBlock (WorkerCounters& counters)
 
     const auto length = juce::jmin (image.m_size - counters.alreadySentDataSize, maxBlockLength);
 
-    prepareRequest (image.m_target, CMD_BLOCK);
-    Report::putLittleEndian32 (m_sendData, Report::address,
-                               static_cast<uint32_t> (image.m_address + counters.alreadySentDataSize));
-    m_sendData[Report::addressMarker] = 0xFF;
-    Report::putLittleEndian32 (m_sendData, Report::length, static_cast<uint32_t> (length));
+    prepareAddressRequest (image.m_target, CMD_BLOCK,
+                           static_cast<uint32_t> (image.m_address + counters.alreadySentDataSize),
+                           static_cast<uint32_t> (length));
 
     if (exchangeExpecting (ANS_OK) && !advanceState (STATE_BLOCK, STATE_DATA))
         endWithError();
 }
 
-bool MainComponent::exchangeDataReport()
+bool UpdateEngine::exchangeDataReport()
 {
-    if (!SendDataAndWaitResponse())
-    {
-        SetStateUnlessRemoved (ERR_TIMEOUT);
+    if (!exchangeOrTimeOut())
         return false;
-    }
 
     if (threadShouldExit())
         return false;
@@ -239,7 +231,7 @@ bool MainComponent::exchangeDataReport()
     return true;
 }
 
-bool MainComponent::readCheckedBlock (const UpdImage& image, int64_t fileOffset, juce::MemoryBlock& block)
+bool UpdateEngine::readCheckedBlock (const UpdImage& image, int64_t fileOffset, juce::MemoryBlock& block)
 {
     const auto length = static_cast<int> (block.getSize());
     const auto checkedSize = static_cast<int64_t> (m_checkedFileContents.getSize());
@@ -262,7 +254,7 @@ bool MainComponent::readCheckedBlock (const UpdImage& image, int64_t fileOffset,
                         static_cast<size_t> (length)) == 0;
 }
 
-void MainComponent::runData (WorkerCounters& counters)
+void UpdateEngine::runData (WorkerCounters& counters)
 {
     const auto& image = m_updImage[counters.updKind];
     const auto length =
@@ -324,24 +316,20 @@ void MainComponent::runData (WorkerCounters& counters)
     checkAfterStep();
 }
 
-void MainComponent::runChecksum (WorkerCounters& counters, int& pause)
+void UpdateEngine::runChecksum (WorkerCounters& counters, int& pause)
 {
     const auto& image = m_updImage[counters.updKind];
     prepareRequest (image.m_target, CMD_CHECKSUM);
     Report::putLittleEndian32 (m_sendData, Report::checksum, static_cast<uint32_t> (m_blockSum));
 
-    if (!SendDataAndWaitResponse())
-    {
-        SetStateUnlessRemoved (ERR_TIMEOUT);
-        endWithError();
+    if (!exchangeOrEnd())
         return;
-    }
 
     const auto answer = m_answer[Report::answer];
 
     if (answer != ANS_OK)
     {
-        const auto badSum = answer == ANS_ERROR && m_answer[Report::reason] == 2;
+        const auto badSum = answer == ANS_ERROR && m_answer[Report::reason] == REASON_2;
         SetStateUnlessRemoved (badSum ? ERR_DEVICE_REASON2 : ERR_GENERAL);
         endWithError();
         return;
@@ -353,18 +341,14 @@ void MainComponent::runChecksum (WorkerCounters& counters, int& pause)
         endWithError();
 }
 
-void MainComponent::runGetStatus (WorkerCounters& counters, int& pause)
+void UpdateEngine::runGetStatus (WorkerCounters& counters, int& pause)
 {
     const auto kind = counters.updKind;
     const auto& image = m_updImage[kind];
     prepareRequest (image.m_target, CMD_GET_STATUS);
 
-    if (!SendDataAndWaitResponse())
-    {
-        SetStateUnlessRemoved (ERR_TIMEOUT);
-        endWithError();
+    if (!exchangeOrEnd())
         return;
-    }
 
     switch (m_answer[Report::answer])
     {
@@ -395,9 +379,9 @@ void MainComponent::runGetStatus (WorkerCounters& counters, int& pause)
         case ANS_ERROR:
         {
             const auto reason = m_answer[Report::reason];
-            SetStateUnlessRemoved (reason == 4   ? ERR_DEVICE_REASON4
-                                   : reason == 3 ? ERR_DEVICE_REASON3
-                                                 : ERR_GENERAL);
+            SetStateUnlessRemoved (reason == REASON_4   ? ERR_DEVICE_REASON4
+                                   : reason == REASON_3 ? ERR_DEVICE_REASON3
+                                                        : ERR_GENERAL);
             endWithError();
             return;
         }

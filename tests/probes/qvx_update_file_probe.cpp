@@ -1,14 +1,23 @@
 // Checks the update file beside this program, the way the updater does when OK is pressed,
 // and prints what it found: "ready <m_fileReady> state <m_state>".
-#include "ui/MainComponent.h"
+#include "update/UpdateEngine.h"
 
 #include <cstdio>
+
+namespace
+{
+/** The engine with nothing to redraw. */
+struct Engine : UpdateEngine
+{
+    void requestRedraw() override {}
+};
+}  // namespace
 
 int main()
 {
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
-    MainComponent component;
-    component.CheckUpdFile();
-    std::printf ("ready %d state %d\n", component.m_fileReady, static_cast<int> (component.m_state.load()));
+    Engine engine;
+    engine.CheckUpdFile();
+    std::printf ("ready %d state %d\n", engine.m_fileReady, static_cast<int> (engine.m_state.load()));
     return 0;
 }

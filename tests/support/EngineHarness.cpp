@@ -10,7 +10,9 @@ namespace qvxtest
 
 EngineHarness::EngineHarness()
 {
-    SimulatedHid::install();
+    settings.updateFolder = folder.get();
+    settings.hidBackend = SimulatedHid::backend();
+    settings.responseTimeoutMs = responseTimeoutMs;
 }
 
 EngineHarness::~EngineHarness()
@@ -26,24 +28,17 @@ juce::File EngineHarness::writeUpdateFile (std::array<uint8_t, 4> firmwareVersio
     return builder.writeTo (folder.get());
 }
 
-MainComponent& EngineHarness::createComponent()
-{
-    component = std::make_unique<MainComponent>();
-    component->m_updateFolderForTests = folder.get();
-    return *component;
-}
-
 void EngineHarness::expectSilence()
 {
-    component->m_responseTimeoutMs = silenceTimeoutMs;
+    EXPECT_EQ (component, nullptr) << "the engine is already made with its time-out";
+    settings.responseTimeoutMs = silenceTimeoutMs;
 }
 
 void EngineHarness::pressOk()
 {
     component->CheckUpdFile();
     ASSERT_EQ (component->m_fileReady, 8) << "the update file was not accepted: " << describe();
-    component->m_responseEvent.reset();
-    component->startThread();
+    component->startWorker();
 }
 
 void EngineHarness::pressStart()

@@ -3,8 +3,9 @@
 #include "support/ControllerModel.h"
 #include "support/SimulatedController.h"
 #include "support/TemporaryFolder.h"
+#include "support/TestEngine.h"
 #include "support/UpdateFileBuilder.h"
-#include "ui/MainComponent.h"
+#include "update/UpdateEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,10 @@
 namespace qvxtest
 {
 
-/** A main component wired to a simulated controller and an update file in a folder of its own,
-    and the steps a user's buttons would take. Exchanges wait for their answers as long as in the
-    program, so that a loaded machine makes a test slower, not wrong. Message thread. */
+/** An update engine (or the window built on it) wired to a simulated controller and an update
+    file in a folder of its own, and the steps a user's buttons would take. Exchanges wait for
+    their answers as long as in the program, so that a loaded machine makes a test slower, not
+    wrong. Message thread. */
 class EngineHarness
 {
 public:
@@ -26,7 +28,6 @@ public:
     /** How long an exchange waits after expectSilence(). */
     static constexpr int silenceTimeoutMs = 300;
 
-    /** Installs the simulated HID devices; call before anything opens the HID manager. */
     EngineHarness();
     ~EngineHarness();
 
@@ -34,13 +35,20 @@ public:
         version 1.10) beside the component. */
     juce::File writeUpdateFile (std::array<uint8_t, 4> firmwareVersion = { 0x20, 0x20, 0x02, 0x02 });
 
-    /** Creates the main component; the controller link looks for the controller at once. */
-    MainComponent& createComponent();
+    /** Creates the engine under test with the settings: a TestEngine, or the class given (the
+        window's MainComponent); its controller link looks for the controller at once. */
+    template <typename Component = TestEngine>
+    Component& createComponent()
+    {
+        auto created = std::make_unique<Component> (settings);
+        auto& result = *created;
+        component = std::move (created);
+        return result;
+    }
 
-    /** For a test whose point is a request that goes unanswered: from now on exchanges wait only
-        silenceTimeoutMs. Call it only where no exchange that is to be answered remains, and
-        where the worker waits for nothing: before OK when the first request is the silent one,
-        or on the version screen before Start when the start report is. */
+    /** For a test whose point is a request that goes unanswered: the engine created next waits
+        only silenceTimeoutMs for each answer. Only where no request is to be answered before the
+        silent one: before OK when the first request is the silent one. */
     void expectSilence();
 
     /** What OK on the language screen does: check the file, then start the worker. */
@@ -63,10 +71,13 @@ public:
     std::string describe() const;
 
     TemporaryFolder folder;
+    /** What the engine is made with: the folder above, the simulated HID devices and the
+        program's time-out. Change them before createComponent(). */
+    EngineSettings settings;
     /** What writeUpdateFile() wrote. */
     juce::MemoryBlock fileContents;
     SimulatedController controller;
-    std::unique_ptr<MainComponent> component;
+    std::unique_ptr<UpdateEngine> component;
 };
 
 }  // namespace qvxtest

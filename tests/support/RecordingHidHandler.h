@@ -2,6 +2,7 @@
 
 #include "hid/HidHandler.h"
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -25,6 +26,11 @@ struct RecordingHidHandler : HidHandler
             onMatching();
     }
 
+    void inputReportCallBack (const uint8_t* report, size_t length) override
+    {
+        reports.emplace_back (report, report + length);
+    }
+
     void inputCallBack (int argument) override
     {
         inputArguments.push_back (argument);
@@ -34,6 +40,8 @@ struct RecordingHidHandler : HidHandler
 
     int removals = 0;
     int matchings = 0;
+    /** The bytes of each report handed over, and the argument of each announcement. */
+    std::vector<std::vector<uint8_t>> reports;
     std::vector<int> inputArguments;
     std::function<void()> onRemoval, onMatching, onInput;
 };

@@ -19,7 +19,8 @@ namespace qvxtest
     on a thread of its own, so the program meets it exactly as it meets the hardware: through our
     HID layer and the message loop.
 
-    Needs SimulatedHid::install() first. attach() on the message thread; remove(),
+    The link under test reaches it when it is made with SimulatedHid::backend(). attach() on the
+    message thread; remove(),
     sendInputReport() and the model from any thread. Its destructor ends the answering: an
     answer still waiting for its moment is dropped, and one being sent is waited for. */
 class SimulatedController

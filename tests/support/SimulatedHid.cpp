@@ -358,9 +358,9 @@ int SimulatedHidDevice::openCount() const
 }
 
 //==============================================================================
-void SimulatedHid::install()
+platform::HidBackendFactory SimulatedHid::backend()
 {
-    platform::setHidBackendFactoryForTests ([] { return std::make_unique<SimulatedBackend>(); });
+    return [] { return std::make_unique<SimulatedBackend>(); };
 }
 
 std::shared_ptr<SimulatedHidDevice> SimulatedHid::attach (platform::HidProperties properties)
@@ -387,7 +387,6 @@ void SimulatedHid::reset()
         device->remove();
 
     Bus::get().failNextStart = false;
-    platform::setHidBackendFactoryForTests (nullptr);
 }
 
 }  // namespace qvxtest

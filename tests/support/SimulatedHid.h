@@ -1,9 +1,9 @@
 #pragma once
 
 // Simulated HID devices under our real HID platform layer: a test attaches virtual devices with
-// any properties and removes them at any moment; the program's managers see their arrivals and
-// removals, and exchange reports with them over a SOCK_SEQPACKET socket pair through the same
-// report channel as a hidraw node, on the message thread, exactly as with the Linux backend.
+// any properties and removes them at any moment; the managers made with SimulatedHid::backend()
+// see their arrivals and removals, and exchange reports with them over a SOCK_SEQPACKET socket pair through
+// the same report channel as a hidraw node, on the message thread, exactly as with the Linux backend.
 
 #include "platform/HidBackend.h"
 
@@ -106,9 +106,9 @@ public:
 class SimulatedHid
 {
 public:
-    /** Makes every HID manager opened from now on reach the simulated devices instead of udev.
-        Call on the message thread before the program builds its device list. */
-    static void install();
+    /** The backend to give a controller link (or a HID manager) so that it reaches the simulated
+        devices instead of udev's. */
+    static platform::HidBackendFactory backend();
 
     /** Attaches a device with these properties. A manager that is open hears of it on the message
         thread; one that opens later finds it there. Any thread. */
@@ -121,9 +121,8 @@ public:
     /** The next manager that opens cannot reach the devices (its open fails). */
     static void failNextStart();
 
-    /** What a fresh process has: no device attached, no failure pending, and managers opened
-        from now on reach udev again. Managers still open hear of the removals. Message thread,
-        between tests. */
+    /** What a fresh process has: no device attached and no failure pending. Managers still open
+        hear of the removals. Message thread, between tests. */
     static void reset();
 };
 

@@ -5,7 +5,7 @@
 #include "support/SimulatedHid.h"
 
 #include <gtest/gtest.h>
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_events/juce_events.h>
 
 namespace
 {

@@ -1,6 +1,5 @@
 #include "window/ProgramScreen.h"
 
-#include "platform/HidBackend.h"
 #include "support/MessageLoop.h"
 #include "support/SimulatedHid.h"
 #include "ui/MainComponent.h"
@@ -43,11 +42,10 @@ void save (const juce::Image& image, const juce::String& name)
 ProgramScreen::ProgramScreen (int32_t state)
 {
     // The component's link would otherwise open the devices the test fakes for the program.
-    SimulatedHid::install();
+    EngineSettings settings;
+    settings.hidBackend = SimulatedHid::backend();
     {
-        MainComponent component;
-        platform::setHidBackendFactoryForTests (nullptr);
-
+        MainComponent component (settings);
         component.setSize (windowWidth, windowHeight);
         component.m_state = state;
         component.UpdateDrawing();

@@ -214,11 +214,12 @@ TEST_P (FocusGainBeforeReturn, ReturnClicksTheScreensButton)
     XSession session;
     ASSERT_TRUE (session.isOpen());
 
-    MainWindow window;
+    qvxtest::TemporaryFolder noUpdateFile;
+    EngineSettings settings;
+    settings.updateFolder = noUpdateFile.get();
+    MainWindow window (settings);
     auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
     ASSERT_NE (component, nullptr);
-    qvxtest::TemporaryFolder noUpdateFile;
-    component->m_updateFolderForTests = noUpdateFile.get();
     ASSERT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
         << "the language screen never put the focus on OK";
 

@@ -1,6 +1,5 @@
 #include "hid/HidUtil.h"
 #include "hid/HidDeviceList.h"
-#include "platform/CreationFailures.h"
 #include "support/MessageLoop.h"
 #include "support/RecordingHidHandler.h"
 #include "support/SimulatedHid.h"
@@ -22,12 +21,10 @@ namespace
 
 struct HidUtilTest : testing::Test
 {
-    HidUtilTest() { SimulatedHid::install(); }
-
     /** A live utility object for the QVX-720 with the handler; whether it took a controller. */
     bool start()
     {
-        util = std::make_unique<HidUtil>();
+        util = std::make_unique<HidUtil> (SimulatedHid::backend());
         EXPECT_TRUE (util->initialize (&handler, 1));
         return util->deviceMatching();
     }
@@ -311,7 +308,7 @@ TEST_F (HidUtilTest, ASecondInitializeIsRefusedAndTheLiveInstanceKeepsEverything
 
     RecordingHidHandler otherHandler;
     {
-        auto refused = std::make_unique<HidUtil>();
+        auto refused = std::make_unique<HidUtil> (SimulatedHid::backend());
         EXPECT_FALSE (refused->initialize (&otherHandler, 1));
         EXPECT_EQ (HidUtil::m_pinstance, util.get());
         refused->finalize();
@@ -332,19 +329,6 @@ TEST_F (HidUtilTest, ASecondInitializeIsRefusedAndTheLiveInstanceKeepsEverything
 
     EXPECT_EQ (otherHandler.removals + otherHandler.matchings, 0);
     EXPECT_TRUE (otherHandler.inputArguments.empty());
-}
-
-TEST_F (HidUtilTest, WithoutAManagerNothingIsRegistered)
-{
-    SimulatedHid::attachController();
-    platform::failCreationForTests (platform::Creation::hidManager);
-    qvxtest::StderrCapture stderrCapture;
-
-    EXPECT_FALSE (start());
-    EXPECT_FALSE (util->m_matchingRegistered);
-    EXPECT_EQ (gIOHIDManagerRef, nullptr);
-    EXPECT_EQ (stderrCapture.text(), "Boolean HIDBuildMultiDeviceList(const UInt32 *, const UInt32 *, int): "
-                                     "Couldn\xE2\x80\x99t create a IOHIDManager.");
 }
 
 TEST_F (HidUtilTest, AManagerThatCannotOpenStillGetsItsArrivalCallback)

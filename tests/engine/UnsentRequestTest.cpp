@@ -67,14 +67,15 @@ TEST_P (UnsentRequest, EndsTheExchangeAtOnceWithATimeOutAndSaysWhy)
     if (row.beforeLink)
         row.beforeLink (*device);
 
+    // An exchange that waited for its answer would hang this test.
+    harness.settings.responseTimeoutMs = 24 * 3600 * 1000;
+
     StderrCapture stderrCapture;
     auto& component = harness.createComponent();
     ASSERT_EQ (component.m_pHidCtrl->m_connected.load(), 1);
     if (row.afterLink)
         row.afterLink (*device);
 
-    // An exchange that waited for its answer would hang this test.
-    component.m_responseTimeoutMs = 24 * 3600 * 1000;
     harness.pressOk();
 
     ASSERT_TRUE (harness.waitForWorkerEnd (60000))

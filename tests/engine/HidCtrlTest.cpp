@@ -21,8 +21,6 @@ namespace
 
 struct HidCtrlTest : testing::Test
 {
-    HidCtrlTest() { SimulatedHid::install(); }
-
     static std::vector<uint8_t> answer (uint8_t first, size_t length, uint8_t fill)
     {
         std::vector<uint8_t> bytes (length, fill);
@@ -31,7 +29,7 @@ struct HidCtrlTest : testing::Test
     }
 
     RecordingHidHandler owner;
-    HidCtrl ctrl;
+    HidCtrl ctrl{ SimulatedHid::backend() };
     unsigned char request[64] = { 0xF0, 0x01 };
 };
 
@@ -142,7 +140,7 @@ TEST_F (HidCtrlTest, ASecondLinkIsRefusedAndTheFirstKeepsItsController)
 
     RecordingHidHandler otherOwner;
     {
-        HidCtrl other;
+        HidCtrl other (SimulatedHid::backend());
         EXPECT_EQ (other.initialize (&otherOwner, 1), 0);
         EXPECT_EQ (other.m_pHidUtil, nullptr);
         EXPECT_EQ (other.m_pHandler, nullptr);

@@ -413,7 +413,7 @@ TEST (UpdateEngine, OldMacOSXAloneGetsThePause)
     };
 
     for (const auto& c : cases)
-        EXPECT_EQ (MainComponent::isMacOSX106OrOlder (c.type), c.old) << std::hex << c.type;
+        EXPECT_EQ (UpdateEngine::isMacOSX106OrOlder (c.type), c.old) << std::hex << c.type;
 
-    EXPECT_FALSE (MainComponent::isMacOSX106OrOlder (juce::SystemStats::getOperatingSystemType()));
+    EXPECT_FALSE (UpdateEngine::isMacOSX106OrOlder (juce::SystemStats::getOperatingSystemType()));
 }

@@ -1,7 +1,7 @@
 #include "support/ChildProgram.h"
 #include "support/TemporaryFolder.h"
+#include "support/TestEngine.h"
 #include "support/UpdateFileBuilder.h"
-#include "ui/MainComponent.h"
 #include "update/Protocol.h"
 
 #include <gtest/gtest.h>
@@ -15,17 +15,26 @@
 #include <string>
 #include <sys/inotify.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using qvxtest::TemporaryFolder;
+using qvxtest::TestEngine;
 using qvxtest::UpdateFileBuilder;
 
 namespace
 {
 
+/** The program's settings, but the update file is looked for in this folder. */
+EngineSettings lookingIn (const juce::File& folder)
+{
+    EngineSettings settings;
+    settings.updateFolder = folder;
+    return settings;
+}
+
 struct UpdateFileTest : testing::Test
 {
-    UpdateFileTest() { component.m_updateFolderForTests = folder.get(); }
 
     void expectTableUntouched()
     {
@@ -67,7 +76,7 @@ struct UpdateFileTest : testing::Test
     }
 
     TemporaryFolder folder;
-    MainComponent component;
+    TestEngine component{ lookingIn (folder.get()) };
 };
 
 }  // namespace
@@ -89,7 +98,7 @@ TEST (CalcCRC, MatchesTheXmodemCheckValues)
     };
 
     for (const auto& c : cases)
-        EXPECT_EQ (MainComponent::CalcCRC (reinterpret_cast<const unsigned char*> (c.input), c.count), c.crc)
+        EXPECT_EQ (UpdateEngine::CalcCRC (reinterpret_cast<const unsigned char*> (c.input), c.count), c.crc)
             << c.input << " / " << c.count;
 }
 
@@ -124,12 +133,12 @@ TEST (CheckSysVer, AcceptsOnlyDigitPointDigitDigit)
     };
 
     for (auto c : cases)
-        EXPECT_EQ (MainComponent::CheckSysVer (c.text), c.valid) << c.text;
+        EXPECT_EQ (UpdateEngine::CheckSysVer (c.text), c.valid) << c.text;
 }
 
-TEST (MainComponentUpdateMembers, StartOnTheLanguageScreenWithNothingKnown)
+TEST (UpdateEngineMembers, StartOnTheLanguageScreenWithNothingKnown)
 {
-    MainComponent component;
+    TestEngine component;
     EXPECT_EQ (component.m_state.load(), STATE_INIT);
     EXPECT_EQ (component.m_fileReady, 0);
     EXPECT_EQ (component.m_progress.load(), 0.0);
@@ -266,8 +275,7 @@ TEST_F (UpdateFileTest, EachCheckGivesItsErrorAndLeavesTheRestOfTheTable)
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.what);
-        MainComponent fresh;
-        fresh.m_updateFolderForTests = folder.get();
+        TestEngine fresh (lookingIn (folder.get()));
         UpdateFileBuilder builder;
         c.build (builder);
         const auto data = builder.build();
@@ -355,8 +363,7 @@ TEST_F (UpdateFileTest, NoMatchingFileIsNotFound)
         for (const auto& name : c.names)
             UpdateFileBuilder().writeTo (other.get(), name);
 
-        MainComponent fresh;
-        fresh.m_updateFolderForTests = other.get();
+        TestEngine fresh (lookingIn (other.get()));
         fresh.CheckUpdFile();
 
         EXPECT_EQ (fresh.m_state.load(), ERR_FILE_NOT_FOUND);
@@ -447,8 +454,7 @@ TEST_F (UpdateFileTest, OnlyTheFirstSixteenCharacterNameTheFolderYieldsIsChecked
     corruptLastByteInPlace (folder.getChildFile (first));
     ASSERT_EQ (namesInDirectoryOrder (folder.get()), yielded);
 
-    MainComponent other;
-    other.m_updateFolderForTests = folder.get();
+    TestEngine other (lookingIn (folder.get()));
     other.CheckUpdFile();
     EXPECT_EQ (other.m_state.load(), ERR_FILE_CRC);
 }
@@ -481,8 +487,7 @@ TEST_F (UpdateFileTest, AFileThatCannotBeOpenedIsALoadErrorAndOneOfAnotherSizeIs
     {
         SCOPED_TRACE (c.what);
         TemporaryFolder other;
-        MainComponent fresh;
-        fresh.m_updateFolderForTests = other.get();
+        TestEngine fresh (lookingIn (other.get()));
         ASSERT_TRUE (c.make (other.getChildFile ("qvx720__v100.bin")));
 
         fresh.CheckUpdFile();
@@ -533,9 +538,12 @@ TEST_F (UpdateFileTest, AHugeFileOfTheRightNameIsTheWrongSizeWithoutAByteOfItRea
 TEST_F (UpdateFileTest, AFileThatVanishesBeforeItsCheckIsAGeneralError)
 {
     UpdateFileBuilder().writeTo (folder.get());
-    component.m_onUpdateFileChosenForTests = [] (const juce::File& file) { file.deleteFile(); };
 
-    component.CheckUpdFile();
+    // The check's two halves, with the file gone between the choice and the check.
+    const auto chosen = component.findUpdFile();
+    ASSERT_TRUE (chosen.existsAsFile());
+    ASSERT_TRUE (chosen.deleteFile());
+    component.acceptUpdFile (chosen);
 
     EXPECT_EQ (component.m_state.load(), ERR_GENERAL);
     for (const auto& image : component.m_updImage)
@@ -544,25 +552,30 @@ TEST_F (UpdateFileTest, AFileThatVanishesBeforeItsCheckIsAGeneralError)
 
 TEST_F (UpdateFileTest, NothingReplacesTheRemovalError)
 {
-    const std::function<void()> setups[] = {
-        [] {},                                                              // nothing found
-        [this] { UpdateFileBuilder().wrongCrc().writeTo (folder.get()); },  // check fails
-        [this] { UpdateFileBuilder().writeTo (folder.get()); },             // check passes
-        [this]
-        {
-            UpdateFileBuilder().writeTo (folder.get());
-            component.m_onUpdateFileChosenForTests = [] (const juce::File& f) { f.deleteFile(); };
-        },
+    // A setup, then the check it is followed by once the removal error stands.
+    const std::pair<std::function<void()>, std::function<void()>> cases[] = {
+        { [] {}, [this] { component.CheckUpdFile(); } },  // nothing found
+        { [this] { UpdateFileBuilder().wrongCrc().writeTo (folder.get()); },
+          [this] { component.CheckUpdFile(); } },  // check fails
+        { [this] { UpdateFileBuilder().writeTo (folder.get()); },
+          [this] { component.CheckUpdFile(); } },  // check passes
+        { [this] { UpdateFileBuilder().writeTo (folder.get()); },
+          [this]
+          {
+              // gone between the choice and the check
+              const auto chosen = component.findUpdFile();
+              chosen.deleteFile();
+              component.acceptUpdFile (chosen);
+          } },
     };
 
-    for (const auto& setup : setups)
+    for (const auto& [setup, check] : cases)
     {
         folder.get().deleteRecursively();
         folder.get().createDirectory();
-        component.m_onUpdateFileChosenForTests = nullptr;
         setup();
         component.m_state = ERR_REMOVED;
-        component.CheckUpdFile();
+        check();
         EXPECT_EQ (component.m_state.load(), ERR_REMOVED);
     }
 }
