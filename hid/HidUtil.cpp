@@ -206,7 +206,8 @@ void HidUtil::Handle_IOHIDDeviceIOHIDReportCallback (void*, int, void*, IOHIDRep
 
     // The bytes go up with the report, then the report is announced.
     if (self->m_pHandler != nullptr)
+    {
         self->m_pHandler->inputReportCallBack (self->m_pReportBuffer, self->m_reportLength);
-    if (self->m_pHandler != nullptr)
         self->m_pHandler->inputCallBack (0);
+    }
 }

@@ -233,11 +233,11 @@ private:
     // The steps of run(), by the state at the start of the pass; each ends the worker itself
     // (endWithError, endWithCompletion) when the update is over.
     void runInit();
-    void runStart (WorkerCounters&);
-    void runBlock (WorkerCounters&);
-    void runData (WorkerCounters&);
-    void runChecksum (WorkerCounters&, int& pause);
-    void runGetStatus (WorkerCounters&, int& pause);
+    void runStart();
+    void runBlock();
+    void runData();
+    void runChecksum (int& pause);
+    void runGetStatus (int& pause);
 
     /** Reads block.getSize() bytes at fileOffset from the image's file into block. False when
         the file cannot be read there or no longer holds the bytes that passed the check. */

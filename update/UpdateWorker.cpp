@@ -28,7 +28,6 @@ constexpr StartFields startFields[UPD_KIND_NUM] = {
 
 void UpdateEngine::run()
 {
-    auto& counters = m_workerCounters;
     auto pause = normalPause;
 
     for (;;)
@@ -40,7 +39,7 @@ void UpdateEngine::run()
         if (threadShouldExit())
             return;
 
-        m_updKind = counters.updKind;
+        m_updKind = m_workerCounters.updKind;
 
         switch (m_state.load())
         {
@@ -50,19 +49,19 @@ void UpdateEngine::run()
             case STATE_READY:
                 break;
             case STATE_START:
-                runStart (counters);
+                runStart();
                 break;
             case STATE_BLOCK:
-                runBlock (counters);
+                runBlock();
                 break;
             case STATE_DATA:
-                runData (counters);
+                runData();
                 break;
             case STATE_CHECKSUM:
-                runChecksum (counters, pause);
+                runChecksum (pause);
                 break;
             case STATE_GET_STATUS:
-                runGetStatus (counters, pause);
+                runGetStatus (pause);
                 break;
             case ERR_REMOVED:
                 endWithError();
@@ -157,8 +156,9 @@ void UpdateEngine::runInit()
         endWithError();
 }
 
-void UpdateEngine::runStart (WorkerCounters& counters)
+void UpdateEngine::runStart()
 {
+    auto& counters = m_workerCounters;
     auto kind = static_cast<int32_t> (UPD_KIND_MAIN);
 
     while (kind < UPD_KIND_NUM && m_updImage[kind].m_status != IMAGE_SEND)
@@ -183,8 +183,9 @@ void UpdateEngine::runStart (WorkerCounters& counters)
         endWithError();
 }
 
-void UpdateEngine::runBlock (WorkerCounters& counters)
+void UpdateEngine::runBlock()
 {
+    auto& counters = m_workerCounters;
     const auto kind = counters.updKind;
 
     if (kind >= UPD_KIND_NUM)
@@ -254,8 +255,9 @@ bool UpdateEngine::readCheckedBlock (const UpdImage& image, int64_t fileOffset, 
                         static_cast<size_t> (length)) == 0;
 }
 
-void UpdateEngine::runData (WorkerCounters& counters)
+void UpdateEngine::runData()
 {
+    auto& counters = m_workerCounters;
     const auto& image = m_updImage[counters.updKind];
     const auto length =
         static_cast<int> (juce::jmin (image.m_size - counters.alreadySentDataSize, maxBlockLength));
@@ -316,8 +318,9 @@ void UpdateEngine::runData (WorkerCounters& counters)
     checkAfterStep();
 }
 
-void UpdateEngine::runChecksum (WorkerCounters& counters, int& pause)
+void UpdateEngine::runChecksum (int& pause)
 {
+    auto& counters = m_workerCounters;
     const auto& image = m_updImage[counters.updKind];
     prepareRequest (image.m_target, CMD_CHECKSUM);
     Report::putLittleEndian32 (m_sendData, Report::checksum, static_cast<uint32_t> (m_blockSum));
@@ -341,8 +344,9 @@ void UpdateEngine::runChecksum (WorkerCounters& counters, int& pause)
         endWithError();
 }
 
-void UpdateEngine::runGetStatus (WorkerCounters& counters, int& pause)
+void UpdateEngine::runGetStatus (int& pause)
 {
+    auto& counters = m_workerCounters;
     const auto kind = counters.updKind;
     const auto& image = m_updImage[kind];
     prepareRequest (image.m_target, CMD_GET_STATUS);

@@ -14,9 +14,6 @@
 
 #ifdef QVX_TESTS_OWN_DISPLAY
 #include "window/XvfbDisplay.h"
-
-// After JUCE: Xlib's macros must not reach JUCE's headers.
-#include <X11/Xlib.h>
 #endif
 
 int main (int argc, char** argv)
@@ -50,25 +47,9 @@ int main (int argc, char** argv)
         std::fprintf (stderr, "Running without private namespaces (%s)\n", isolation.c_str());
 
 #ifdef QVX_TESTS_OWN_DISPLAY
-    qvxtest::XvfbServer server;
-    const auto name = server.start();
-
-    if (name.empty())
-    {
-        std::fprintf (stderr, "Could not start Xvfb (see %s/xvfb.log)\n", QVX_TEST_ARTEFACTS);
+    qvxtest::OwnDisplay display;
+    if (!display.isOpen())
         return 1;
-    }
-
-    ::setenv ("DISPLAY", name.c_str(), 1);
-
-    XInitThreads();
-    auto* atomsConnection = qvxtest::createWindowManagerAtoms();
-
-    if (atomsConnection == nullptr)
-    {
-        std::fprintf (stderr, "Could not open the display %s\n", std::getenv ("DISPLAY"));
-        return 1;
-    }
 #else
     qvxtest::forgetDisplay();
 #endif
@@ -87,8 +68,5 @@ int main (int argc, char** argv)
         result = RUN_ALL_TESTS();
     }
 
-#ifdef QVX_TESTS_OWN_DISPLAY
-    XCloseDisplay (atomsConnection);
-#endif
     return result;
 }

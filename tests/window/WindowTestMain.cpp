@@ -6,12 +6,7 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// After JUCE: Xlib's macros must not reach JUCE's headers.
-#include <X11/Xlib.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 
 int main (int argc, char** argv)
 {
@@ -29,32 +24,10 @@ int main (int argc, char** argv)
 
     // Always a display of this process's own: a desktop's display or another test's Xvfb would
     // let other windows and other input into the tests.
-    qvxtest::XvfbServer server;
-    const auto name = server.start();
-
-    if (name.empty())
-    {
-        std::fprintf (stderr, "Could not start Xvfb (see %s/xvfb.log)\n", QVX_TEST_ARTEFACTS);
+    qvxtest::OwnDisplay display;
+    if (!display.isOpen())
         return 1;
-    }
 
-    ::setenv ("DISPLAY", name.c_str(), 1);
-
-    XInitThreads();
-    auto* atomsConnection = qvxtest::createWindowManagerAtoms();
-
-    if (atomsConnection == nullptr)
-    {
-        std::fprintf (stderr, "Could not open the display %s\n", std::getenv ("DISPLAY"));
-        return 1;
-    }
-
-    int result = 0;
-    {
-        juce::ScopedJuceInitialiser_GUI juceInitialiser;
-        result = RUN_ALL_TESTS();
-    }
-
-    XCloseDisplay (atomsConnection);
-    return result;
+    juce::ScopedJuceInitialiser_GUI juceInitialiser;
+    return RUN_ALL_TESTS();
 }

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -142,6 +143,31 @@ _XDisplay* createWindowManagerAtoms()
 
     XSync (display, False);
     return display;
+}
+
+OwnDisplay::OwnDisplay()
+{
+    const auto name = m_server.start();
+
+    if (name.empty())
+    {
+        std::fprintf (stderr, "Could not start Xvfb (see %s/xvfb.log)\n", QVX_TEST_ARTEFACTS);
+        return;
+    }
+
+    ::setenv ("DISPLAY", name.c_str(), 1);
+
+    XInitThreads();
+    m_atomsConnection = createWindowManagerAtoms();
+
+    if (m_atomsConnection == nullptr)
+        std::fprintf (stderr, "Could not open the display %s\n", name.c_str());
+}
+
+OwnDisplay::~OwnDisplay()
+{
+    if (m_atomsConnection != nullptr)
+        XCloseDisplay (m_atomsConnection);
 }
 
 }  // namespace qvxtest

@@ -34,4 +34,23 @@ private:
     a bare X server forgets its atoms when its last client leaves. */
 _XDisplay* createWindowManagerAtoms();
 
+/** The display of a test process: an Xvfb server of its own, made the process's DISPLAY, with the
+    window manager's atoms held while the object lives. Make it before any thread starts and before
+    JUCE opens the display; on failure it says why on standard error and isOpen() is false. */
+class OwnDisplay
+{
+public:
+    OwnDisplay();
+    ~OwnDisplay();
+
+    bool isOpen() const { return m_atomsConnection != nullptr; }
+
+    OwnDisplay (const OwnDisplay&) = delete;
+    OwnDisplay& operator= (const OwnDisplay&) = delete;
+
+private:
+    XvfbServer m_server;
+    _XDisplay* m_atomsConnection = nullptr;
+};
+
 }  // namespace qvxtest
