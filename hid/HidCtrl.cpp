@@ -3,6 +3,7 @@
 #include "hid/HidUtil.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 HidCtrl::HidCtrl (platform::HidBackendFactory hidBackend)
@@ -42,7 +43,10 @@ int HidCtrl::initialize (HidHandler* pHandler, int deviceType)
 bool HidCtrl::sendData (unsigned char* pData, unsigned long length)
 {
     if (m_connected == 0 || m_pHidUtil == nullptr)
+    {
+        errno = ENODEV;
         return false;
+    }
 
     return m_pHidUtil->deviceOutput (pData, length);
 }

@@ -25,8 +25,9 @@ public:
         attached at the end of the call, else 0 (also when another link is already live). */
     int initialize (HidHandler* pHandler, int deviceType);
 
-    /** Sends one output report to the attached controller. False when none is attached or the
-        report did not go out. Any thread. */
+    /** Sends one output report to the attached controller. False when the report did not go out,
+        with errno ENODEV when no controller is attached or it has gone, another errno when the
+        send failed otherwise. Any thread. */
     bool sendData (unsigned char* pData, unsigned long length);
 
     /** Lets the controller go and deletes the HID utility object; the owner hears nothing more. */

@@ -3,6 +3,7 @@
 #include "hid/HidDeviceList.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -139,12 +140,18 @@ unsigned long HidUtil::deviceInput (unsigned char* pData, unsigned long length, 
 bool HidUtil::deviceOutput (unsigned char* pData, unsigned long length)
 {
     if (pData == nullptr || length == 0)
+    {
+        errno = EINVAL;
         return false;
+    }
 
     // Held for the whole send: the message thread waits with the release until it is done.
     const std::lock_guard<std::mutex> guard (m_deviceLock);
     if (m_pDevice == nullptr)
+    {
+        errno = ENODEV;
         return false;
+    }
 
     return IOHIDDeviceSetReport (m_pDevice, kIOHIDReportTypeOutput, 0, pData,
                                  static_cast<CFIndex> (length)) == kIOReturnSuccess;

@@ -55,8 +55,9 @@ public:
     unsigned long deviceInput (unsigned char* pData, unsigned long length, int);
 
     /** Sends one output report (report 0) to the held controller and waits until it went out.
-        False for null data, a length of 0, no controller or a failed send. Any thread: a send
-        never touches a controller that the message thread has let go. */
+        False for null data or a length of 0 (errno EINVAL), no controller or one that has gone
+        (ENODEV), or a send that failed otherwise (errno says why). Any thread: a send never
+        touches a controller that the message thread has let go. */
     bool deviceOutput (unsigned char* pData, unsigned long length);
 
     /** Lets the controller go without telling the handler, releases the device list, drops the

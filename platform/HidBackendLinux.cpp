@@ -155,10 +155,11 @@ private:
             devnode != nullptr ? devnode : std::string ("/dev/") + udev_device_get_sysname (device);
         description.properties = readHidrawProperties (description.id);
 
-        // Opened only when the device is used: most HID devices of the machine never are.
+        // Opened only when the device is used: most HID devices of the machine never are. Never
+        // as a controlling terminal: a node that is a terminal would hang up the program with it.
         description.openReportChannel = [node = description.node]
         {
-            const int fd = ::open (node.c_str(), O_RDWR | O_CLOEXEC);
+            const int fd = ::open (node.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
             return fd >= 0 ? fd : -errno;
         };
         return description;

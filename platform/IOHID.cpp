@@ -23,8 +23,8 @@ struct IOHIDDeviceImpl : CFObject
         CFRelease (properties);
     }
 
-    /** The open channel, opened first if need be; null when the node cannot be opened, which is
-        tried and reported once. Any thread. */
+    /** The open channel, opened first if need be; null, with errno telling why, when the device
+        has gone or its node cannot be opened, which is tried and reported once. Any thread. */
     std::shared_ptr<platform::ReportChannel> getChannel();
     /** Message thread. */
     void closeChannel();
@@ -32,7 +32,8 @@ struct IOHIDDeviceImpl : CFObject
     /** The channel found the device gone: the manager hears of the removal at once, before its
         backend may tell of it. Message thread; this object may be released before it returns. */
     void channelEnded();
-    /** Writes one report; on failure says why on standard error, once per device. Any thread. */
+    /** Writes one report; on failure says why on standard error, once per device, and leaves
+        errno as IOHIDDeviceSetReport tells it. Any thread. */
     IOReturn send (uint8_t reportNumber, const uint8_t* report, size_t length);
 
     const std::string id;
@@ -54,7 +55,8 @@ struct IOHIDDeviceImpl : CFObject
 
     std::mutex channelLock;  // guards the members below against senders on other threads
     std::shared_ptr<platform::ReportChannel> channel;
-    bool openFailed = false;
+    /** Why the node could not be opened; 0 while it has not failed. */
+    int openError = 0;
     bool attached = true;
     bool sendFailed = false;
 };
@@ -80,24 +82,39 @@ IOHIDDeviceImpl::IOHIDDeviceImpl (const platform::HidDeviceDescription& descript
 std::shared_ptr<platform::ReportChannel> IOHIDDeviceImpl::getChannel()
 {
     const std::lock_guard<std::mutex> guard (channelLock);
-    if (channel != nullptr || openFailed || !attached)
+    if (channel != nullptr)
         return channel;
 
-    const int fd = openReportChannel != nullptr ? openReportChannel() : -ENODEV;
-    if (fd >= 0)
+    if (!attached)
     {
-        channel = std::make_shared<platform::ReportChannel> (fd);
-        return channel;
+        errno = ENODEV;
+        return nullptr;
     }
 
-    // Once per device, so that a user who lacks the rights sees why, and sees it once.
-    openFailed = true;
-    if (fd != -ENOENT)
-        std::fprintf (stderr, "Cannot open the HID device %s: %s\n", node.c_str(), std::strerror (-fd));
-    if (fd == -EACCES || fd == -EPERM)
-        std::fprintf (stderr, "The udev rule packaging/70-qvx720.rules gives the user at the seat access to "
-                              "the controller: install it into /etc/udev/rules.d, then plug the controller "
-                              "in again (see README).\n");
+    if (openError == 0)
+    {
+        const int fd = openReportChannel != nullptr ? openReportChannel() : -ENODEV;
+        if (fd >= 0)
+        {
+            channel = std::make_shared<platform::ReportChannel> (fd);
+            return channel;
+        }
+
+        // Once per device, so that a user who lacks the rights sees why, and sees it once.
+        openError = -fd;
+        if (openError != ENOENT)
+            std::fprintf (stderr, "Cannot open the HID device %s: %s\n", node.c_str(),
+                          std::strerror (openError));
+        if (openError == EACCES || openError == EPERM)
+            std::fprintf (stderr,
+                          "The udev rule packaging/70-qvx720.rules gives the user at the seat access to "
+                          "the controller: install it into /etc/udev/rules.d, then plug the controller "
+                          "in again (see README).\n");
+    }
+
+    // A node that is not there (any more) belongs to a device that has gone.
+    const auto nodeGone = openError == ENOENT || openError == ENODEV || openError == ENXIO;
+    errno = nodeGone ? ENODEV : openError;
     return nullptr;
 }
 
@@ -105,7 +122,7 @@ IOReturn IOHIDDeviceImpl::send (uint8_t reportNumber, const uint8_t* report, siz
 {
     const auto channel = getChannel();
     if (channel == nullptr)
-        return kIOReturnNotOpen;
+        return errno == ENODEV ? kIOReturnNotAttached : kIOReturnNotOpen;
 
     if (channel->write (reportNumber, report, length))
         return kIOReturnSuccess;
@@ -113,7 +130,10 @@ IOReturn IOHIDDeviceImpl::send (uint8_t reportNumber, const uint8_t* report, siz
     // A channel that was closed meanwhile, as the device was let go, needs no word.
     const auto reason = errno;
     if (reason == EBADF)
-        return kIOReturnError;
+    {
+        errno = ENODEV;
+        return kIOReturnNotAttached;
+    }
 
     bool first = false;
     {
@@ -123,6 +143,14 @@ IOReturn IOHIDDeviceImpl::send (uint8_t reportNumber, const uint8_t* report, siz
 
     if (first)
         std::fprintf (stderr, "Cannot send to the HID device %s: %s\n", node.c_str(), std::strerror (reason));
+
+    if (channel->failedBecauseDeviceHasGone (reason))
+    {
+        errno = ENODEV;
+        return kIOReturnNotAttached;
+    }
+
+    errno = reason;
     return kIOReturnError;
 }
 
@@ -453,7 +481,10 @@ IOReturn IOHIDDeviceSetReport (IOHIDDeviceRef ref, IOHIDReportType reportType, C
     if (device == nullptr || reportType != kIOHIDReportTypeOutput || reportID < 0 || reportID > 255 ||
         report == nullptr || reportLength <= 0 ||
         reportLength > static_cast<CFIndex> (platform::ReportChannel::maxReportLength))
+    {
+        errno = EINVAL;
         return kIOReturnBadArgument;
+    }
 
     return device->send (static_cast<uint8_t> (reportID), report, static_cast<size_t> (reportLength));
 }

@@ -32,6 +32,8 @@ constexpr IOReturn kIOReturnError = 1;
 constexpr IOReturn kIOReturnBadArgument = 2;
 /** The device's node could not be opened, or the manager could not reach the devices. */
 constexpr IOReturn kIOReturnNotOpen = 3;
+/** The device has gone: its node is gone, hung up, or failed as a node does whose device left. */
+constexpr IOReturn kIOReturnNotAttached = 4;
 
 enum IOHIDReportType
 {
@@ -103,7 +105,9 @@ void IOHIDDeviceScheduleWithRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop
 void IOHIDDeviceUnscheduleFromRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
 /** Sends one output report and returns once it is sent or has failed: kIOReturnSuccess or an
-    error code. Opens the device's node when it is not open. The first failed write to a device
-    gets one message on standard error. Any thread. */
+    error code, with errno telling why: ENODEV, and kIOReturnNotAttached, whenever the device has
+    gone (whatever errno its node gave, which the message says). Opens the device's node when it
+    is not open. The first failed write to a device gets one message on standard error. Any
+    thread. */
 IOReturn IOHIDDeviceSetReport (IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                                const uint8_t* report, CFIndex reportLength);

@@ -4,6 +4,7 @@
 // end of a SOCK_SEQPACKET socket pair in tests. Both keep report boundaries: one read gives one
 // input report, one write sends one output report.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -30,9 +31,14 @@ public:
 
     /** Writes the report number followed by the bytes in one write, e.g. 0x00 and the 64 bytes of
         an output report. True when all of them went out; false, with errno telling why, when
-        the channel is closed, the write failed or length is 0. Blocks until the write is done.
-        Any thread. */
+        the channel is closed (EBADF), the write failed, went out short (EMSGSIZE) or length is 0
+        (EINVAL). Blocks until the write is done. Any thread. */
     bool write (uint8_t reportNumber, const uint8_t* data, size_t length);
+
+    /** Whether a write that failed with this errno failed because the device has gone: the way a
+        hidraw node (ENODEV), a pty (EIO), a socket (EPIPE) or a USB device on its way out
+        (ESHUTDOWN) fails then, or any failure once the descriptor has hung up. Any thread. */
+    bool failedBecauseDeviceHasGone (int errorNumber) const;
 
     /** Reads on the message thread's event loop from now on, one report per read, until close()
         or until the device has gone: the descriptor hangs up (POLLHUP, POLLERR, or a socket whose
@@ -57,6 +63,8 @@ private:
     void stopReading();
 
     std::mutex m_fdLock;  // guards m_fd and m_writeBuffer against writers on other threads
+    /** Set on the message thread once the descriptor has hung up; read by writers. */
+    std::atomic<bool> m_hungUp{ false };
     int m_fd = -1;
     const bool m_isSocket;
     std::vector<uint8_t> m_writeBuffer;

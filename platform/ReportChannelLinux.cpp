@@ -72,7 +72,7 @@ bool ReportChannel::write (uint8_t reportNumber, const uint8_t* data, size_t len
             if (written < 0)
                 failure = errno;
             else if (written != static_cast<ssize_t> (m_writeBuffer.size()))
-                failure = EIO;
+                failure = EMSGSIZE;
         }
     }
 
@@ -81,6 +81,20 @@ bool ReportChannel::write (uint8_t reportNumber, const uint8_t* data, size_t len
 
     errno = failure;
     return false;
+}
+
+bool ReportChannel::failedBecauseDeviceHasGone (int errorNumber) const
+{
+    switch (errorNumber)
+    {
+        case ENODEV:
+        case EIO:
+        case EPIPE:
+        case ESHUTDOWN:
+            return true;
+        default:
+            return m_hungUp.load();
+    }
 }
 
 void ReportChannel::startReading (ReportCallback onReport, EndCallback onEnd)
@@ -145,6 +159,7 @@ void ReportChannel::readOneReport()
 
     // The device has gone, or its reads fail. The event loop would call again at once. The
     // callback is taken out first, in case it closes or releases the channel.
+    m_hungUp = true;
     const auto onEnd = std::exchange (m_onEnd, nullptr);
     stopReading();
 

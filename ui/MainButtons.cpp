@@ -35,7 +35,7 @@ void MainComponent::okClicked()
             if (m_pHidCtrl->m_connected.load() != 0)
                 startWorker();
             else
-                SetStateUnlessRemoved (ERR_NOT_CONNECTED);
+                m_state.fail (ERR_NOT_CONNECTED);
         }
 
         UpdateDrawing();
@@ -43,7 +43,7 @@ void MainComponent::okClicked()
     else if (state == STATE_READY)
     {
         m_startPressed = true;
-        m_state = STATE_START;
+        m_state.start();
     }
     else if (!m_startPressed || (state == STATE_COMPLETE && m_finished.load() == FINISHED))
     {
@@ -62,9 +62,8 @@ void MainComponent::cancelClicked()
     }
 
     // The click must not hold up the message loop that brings the answer: the end of the abort's
-    // wait quits, unless there is nothing to wait for.
-    if (!offerAbortReport ([this] { quit(); }))
-        quit();
+    // wait quits.
+    offerAbortReport ([this] { quit(); });
 }
 
 void MainComponent::quit()

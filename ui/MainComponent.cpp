@@ -4,7 +4,7 @@
 #include "ui/AlineButton.h"
 
 MainComponent::MainComponent (EngineSettings settings)
-    : UpdateEngine (std::move (settings))
+    : UpdateEngine (std::move (settings), [this] { triggerAsyncUpdate(); })
 {
     TxtLoader::createInstance();
     auto* texts = TxtLoader::getInstance();
@@ -55,11 +55,6 @@ MainComponent::MainComponent (EngineSettings settings)
 
 MainComponent::~MainComponent()
 {
-    // The worker asks this object for redraws and uses the engine's members: it goes first. The
-    // engine's destructor then lets the controller link go.
-    if (isThreadRunning())
-        stopWorker();
-
     m_progressFollower.stopTimer();
 
     // The list and the bar use the looks, so they go before them.
@@ -81,9 +76,4 @@ MainComponent::~MainComponent()
         juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
 
     cancelPendingUpdate();
-}
-
-void MainComponent::requestRedraw()
-{
-    triggerAsyncUpdate();
 }

@@ -65,10 +65,6 @@ public:
     AlineButton* m_pOkButton = nullptr;
     AlineButton* m_pCancelButton = nullptr;
 
-protected:
-    /** The engine's redraw request: handleAsyncUpdate redraws on the message thread. */
-    void requestRedraw() override;
-
 private:
     /** Copies m_progress into m_shownProgress every 30 ms, often enough for a smooth bar: the
         worker asks for no redraw inside a block, which can take seconds. */

@@ -3,8 +3,30 @@
 #include "hid/HidCtrl.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+namespace
+{
+
+/** The abort's own answer: to the controller as a whole, and not one that only another request
+    gets (the versions, busy, done), such as a duplicate of the version answer. */
+bool canBeTheAbortsAnswer (const uint8_t* answer)
+{
+    switch (answer[Report::answer])
+    {
+        case ANS_VERSION:
+        case ANS_BUSY1:
+        case ANS_BUSY2:
+        case ANS_DONE:
+            return false;
+        default:
+            return answer[Report::target] == TARGET_DEVICE;
+    }
+}
+
+}  // namespace
 
 void UpdateEngine::prepareRequest (uint8_t target, uint8_t command)
 {
@@ -21,129 +43,94 @@ void UpdateEngine::prepareAddressRequest (uint8_t target, uint8_t command, uint3
     Report::putLittleEndian32 (m_sendData, Report::length, length);
 }
 
-bool UpdateEngine::SendDataAndWaitResponse()
+ExchangeOutcome_t UpdateEngine::SendDataAndWaitResponse()
 {
-    auto result = true;
+    auto outcome = EXCHANGE_GIVEN_UP;
 
-    if (!threadShouldExit() && m_state.load() != ERR_REMOVED)
+    // After the removal nothing more goes out.
+    if (m_state.load() == ERR_REMOVED)
+    {
+        outcome = EXCHANGE_CONTROLLER_GONE;
+    }
+    else if (m_request.openForWorker (m_sendData))
     {
         if (!m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
         {
-            // No answer can come to a report that did not go out: it is a missing answer at once.
-            // The link has said why on standard error (a node it may not open, a failed write).
-            std::fprintf (stderr, "Request %02X %02X was not sent to the controller; no answer is awaited.\n",
-                          m_sendData[Report::target], m_sendData[Report::command]);
-            result = false;
+            m_request.writeFailed (errno);
+            sayNotSent();
         }
-        else if (!m_responseEvent.wait (m_responseTimeoutMs))
-        {
-            result = false;
-        }
-        else
-        {
-            m_responseEvent.reset();
 
-            {
-                const juce::ScopedLock lock (m_responseLock);
-                std::memcpy (m_answer, m_response, sizeof (m_answer));
-            }
-
-            const auto echoed = m_answer[Report::target] == m_sendData[Report::target];
-            const auto refused =
-                m_answer[Report::answer] == ANS_ERROR && m_answer[Report::reason] == REASON_5;
-
-            if (!echoed || refused)
-                SetStateUnlessRemoved (ERR_GENERAL);
-        }
+        outcome = m_request.waitForEnd (m_answer);
     }
 
     if (m_oldOS)
         juce::Thread::sleep (oldSystemPauseMs);
 
-    return result;
+    return outcome;
 }
 
-bool UpdateEngine::exchangeOrTimeOut()
+void UpdateEngine::sayNotSent() const
 {
-    if (SendDataAndWaitResponse())
-        return true;
-
-    SetStateUnlessRemoved (ERR_TIMEOUT);
-    return false;
+    // The link has said why on standard error (a node it may not open, a failed write).
+    std::fprintf (stderr, "Request %02X %02X was not sent to the controller; no answer is awaited.\n",
+                  m_sendData[Report::target], m_sendData[Report::command]);
 }
 
-bool UpdateEngine::offerAbortReport (std::function<void()> onWaitEnd)
+bool UpdateEngine::answerPassesExchangeTest() const
+{
+    const auto echoed = m_answer[Report::target] == m_sendData[Report::target];
+    const auto refused = m_answer[Report::answer] == ANS_ERROR && m_answer[Report::reason] == REASON_5;
+    return echoed && !refused;
+}
+
+void UpdateEngine::offerAbortReport (std::function<void()> onWaitEnd)
 {
     // Whether the report is offered is decided before the worker is stopped: not once the worker
     // has told itself to stop, and not after the controller's removal.
     const auto offered = !threadShouldExit() && m_state.load() != ERR_REMOVED;
 
-    // Then the worker goes, so that the report has the buffers to itself.
+    // Then the worker goes, so that the report has the buffers and the link to itself.
     stopWorker();
 
     if (!offered)
-        return false;
+    {
+        onWaitEnd();
+        return;
+    }
 
     prepareRequest (TARGET_DEVICE, CMD_CANCEL);
 
-    // Set first: only an answer that comes after the report went out ends the wait.
-    m_awaitingCancelAnswer = true;
+    // The answer comes through the message loop, which the caller must not hold up. Open before
+    // the write: only an answer that comes after the report went out can end the wait.
+    m_request.openWithCallback (m_sendData, canBeTheAbortsAnswer,
+                                [this, onWaitEnd = std::move (onWaitEnd)] (ExchangeOutcome_t)
+                                {
+                                    if (m_oldOS)
+                                        juce::Thread::sleep (oldSystemPauseMs);
+                                    onWaitEnd();
+                                });
 
     // The link sends only to a connected controller; what was not sent is not awaited.
     if (!m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
-    {
-        m_awaitingCancelAnswer = false;
-        return false;
-    }
-
-    // The answer comes through the message loop, which the caller must not hold up: the answer,
-    // the controller's removal or the time-out ends the wait.
-    m_onCancelWaitEnd = std::move (onWaitEnd);
-    m_cancelTimeout.startTimer (m_responseTimeoutMs);
-    return true;
-}
-
-void UpdateEngine::endCancelWait()
-{
-    if (!m_awaitingCancelAnswer)
-        return;
-
-    m_awaitingCancelAnswer = false;
-    m_cancelTimeout.stopTimer();
-
-    if (m_oldOS)
-        juce::Thread::sleep (oldSystemPauseMs);
-
-    const auto onWaitEnd = std::move (m_onCancelWaitEnd);
-    m_onCancelWaitEnd = nullptr;
-    onWaitEnd();
+        m_request.writeFailed (errno);
 }
 
 void UpdateEngine::removalCallBack()
 {
-    // The abort's answer cannot come any more; the quit it waited for goes on.
-    if (m_awaitingCancelAnswer)
+    // During an update the removal ends it. Before it (the device checks) and after it the state
+    // stays, and an exchange of the worker ends by its time-out; the abort's cannot be answered
+    // any more, so its wait ends here and the quit goes on.
+    if (!m_state.remove())
     {
-        endCancelWait();
+        if (m_request.isAwaitedByCallback())
+            m_request.controllerGone();
         return;
     }
 
-    // Only while an update is under way, and never over a state the worker has just left it in.
-    auto current = m_state.load();
-
-    do
-    {
-        if (!UpdState::isUpdating (current))
-            return;
-    } while (!m_state.compare_exchange_weak (current, ERR_REMOVED));
-
     // Give an exchange under way a moment to come back by itself.
     wait (removalPauseMs);
-    m_responseEvent.signal();
-
-    if (isThreadRunning())
-        stopThread (workerStopTimeoutMs);
-
+    m_request.controllerGone();
+    stopWorker();
     askForRedraw();
 }
 
@@ -151,22 +138,10 @@ void UpdateEngine::matchingCallBack() {}
 
 void UpdateEngine::inputReportCallBack (const uint8_t* report, size_t length)
 {
-    const juce::ScopedLock lock (m_responseLock);
     std::memcpy (m_response, report, std::min (length, sizeof (m_response)));
 }
 
 void UpdateEngine::inputCallBack (int)
 {
-    // The abort report is awaited after the worker has stopped: only an answer to the controller
-    // as a whole ends that wait, not a late answer to the worker's last request. m_response is
-    // written on this thread only.
-    if (m_awaitingCancelAnswer)
-    {
-        if (m_response[Report::target] == TARGET_DEVICE)
-            endCancelWait();
-    }
-    else if (isThreadRunning())
-    {
-        m_responseEvent.signal();
-    }
+    m_request.takeAnswer (m_response);
 }

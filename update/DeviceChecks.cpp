@@ -25,45 +25,51 @@ int32_t errorOfCheckModeReason (uint8_t reason)
 }
 }  // namespace
 
-bool UpdateEngine::CheckDeviceMode()
+bool UpdateEngine::CheckDeviceMode (StepResult& failure)
 {
     prepareRequest (TARGET_DEVICE, CMD_CHECK_MODE);
 
-    if (!exchangeOrTimeOut())
+    if (const auto outcome = SendDataAndWaitResponse(); outcome != EXCHANGE_ANSWERED)
+    {
+        failure = resultOfUnanswered (outcome);
         return false;
+    }
 
     // An answer that did not echo our request is not the controller's consent.
-    if (UpdState::isError (m_state.load()))
+    if (!answerPassesExchangeTest())
+    {
+        failure = StepResult::failWith (ERR_GENERAL);
         return false;
+    }
 
     switch (m_answer[Report::answer])
     {
         case ANS_ERROR:
-            SetStateUnlessRemoved (errorOfCheckModeReason (m_answer[Report::reason]));
+            failure = StepResult::failWith (errorOfCheckModeReason (m_answer[Report::reason]));
             return false;
 
         case ANS_OK:
-            return m_fileReady == FILE_READY ? CheckDeviceVersion() : true;
+            return m_fileReady == FILE_READY ? CheckDeviceVersion (failure) : true;
 
         default:
-            SetStateUnlessRemoved (ERR_GENERAL);
+            failure = StepResult::failWith (ERR_GENERAL);
             return false;
     }
 }
 
-bool UpdateEngine::CheckDeviceVersion()
+bool UpdateEngine::CheckDeviceVersion (StepResult& failure)
 {
     prepareRequest (TARGET_DEVICE, CMD_GET_VERSION);
 
-    if (!exchangeOrTimeOut())
-        return false;
-
-    if (UpdState::isError (m_state.load()))
-        return false;
-
-    if (m_answer[Report::answer] != ANS_VERSION)
+    if (const auto outcome = SendDataAndWaitResponse(); outcome != EXCHANGE_ANSWERED)
     {
-        SetStateUnlessRemoved (ERR_GENERAL);
+        failure = resultOfUnanswered (outcome);
+        return false;
+    }
+
+    if (!answerPassesExchangeTest() || m_answer[Report::answer] != ANS_VERSION)
+    {
+        failure = StepResult::failWith (ERR_GENERAL);
         return false;
     }
 
@@ -72,7 +78,7 @@ bool UpdateEngine::CheckDeviceVersion()
 
     if (!UpdFileFormat::isFirmwareVersionInBounds (version))
     {
-        SetStateUnlessRemoved (ERR_DEVICE_VERSION);
+        failure = StepResult::failWith (ERR_DEVICE_VERSION);
         return false;
     }
 
@@ -103,7 +109,7 @@ bool UpdateEngine::CheckDeviceVersion()
 
     if (!CheckSysVer (m_deviceSysVer))
     {
-        SetStateUnlessRemoved (ERR_DEVICE_VERSION);
+        failure = StepResult::failWith (ERR_DEVICE_VERSION);
         return false;
     }
 

@@ -3,10 +3,11 @@
 #include "hid/HidCtrl.h"
 #include "hid/HidUtil.h"
 
-UpdateEngine::UpdateEngine (EngineSettings settings)
+UpdateEngine::UpdateEngine (EngineSettings settings, std::function<void()> requestRedraw)
     : juce::Thread ("UpdatingThread")
     , m_updateFolder (settings.updateFolder)
-    , m_responseTimeoutMs (settings.responseTimeoutMs)
+    , m_requestRedraw (std::move (requestRedraw))
+    , m_request (m_responseEvent, settings.responseTimeoutMs)
 {
     // The link looks for the controller at once and then follows its arrival and removal; whether
     // one is there is read when the update is to start.
@@ -19,10 +20,8 @@ UpdateEngine::UpdateEngine (EngineSettings settings)
 UpdateEngine::~UpdateEngine()
 {
     // The worker uses the link, the event and the members: it goes first.
-    if (isThreadRunning())
-        stopWorker();
-
-    m_cancelTimeout.stopTimer();
+    stopWorker();
+    jassert (!isThreadRunning());
 
     m_pHidCtrl->finalize();
     delete m_pHidCtrl;
@@ -45,10 +44,11 @@ void UpdateEngine::startWorker()
 
 void UpdateEngine::stopWorker()
 {
-    // Told before it is woken: a worker that wakes in an exchange then knows the wake for the
-    // stop, not for an answer, sends nothing more and writes no error of its own.
+    // In this order: the state keeps what the user last saw, the worker knows the stop for what it
+    // is, and only then is its exchange ended.
+    m_state.stopWriting();
     signalThreadShouldExit();
-    m_responseEvent.signal();
+    m_request.giveUpWorkerRequests();
 
     if (isThreadRunning())
         stopThread (workerStopTimeoutMs);
@@ -57,26 +57,5 @@ void UpdateEngine::stopWorker()
 void UpdateEngine::askForRedraw()
 {
     const juce::ScopedLock lock (m_drawLock);
-    requestRedraw();
-}
-
-bool UpdateEngine::SetStateUnlessRemoved (int32_t newState)
-{
-    // A worker stopped from outside (a quit, the window's end) leaves the state as the user last
-    // saw it: what it finds on waking is the stop, not an answer, and no failure of the update.
-    // The worker tells itself to stop only after its own last write.
-    if (juce::Thread::getCurrentThread() == this && threadShouldExit())
-        return false;
-
-    // A compare-and-swap, so that a removal written by the message thread between our read
-    // and our write is never overwritten.
-    auto current = m_state.load();
-
-    do
-    {
-        if (current == ERR_REMOVED)
-            return false;
-    } while (!m_state.compare_exchange_weak (current, newState));
-
-    return true;
+    m_requestRedraw();
 }

@@ -2,7 +2,9 @@
 
 #include "hid/HidHandler.h"
 #include "update/EngineSettings.h"
+#include "update/OutstandingRequest.h"
 #include "update/Protocol.h"
+#include "update/StepResult.h"
 #include "update/UpdateState.h"
 
 #include <juce_events/juce_events.h>
@@ -17,16 +19,18 @@ class HidCtrl;
     (run()) that writes the images into the controller. Its members describe the running update;
     the message thread and the worker share them, and the window draws from them.
 
-    The window derives from it and asks for nothing but redraws: the engine requests one through
-    requestRedraw(), always with m_drawLock held. A derived class stops the worker (stopWorker())
-    first thing in its destructor, since the worker calls requestRedraw().
+    It asks its owner for nothing but redraws, through the function it is made with, always with
+    m_drawLock held. It stops its own worker when it goes.
 
     Construct, use and destroy it on the message thread; the constructor opens the controller
     link. */
 class UpdateEngine : public juce::Thread, public HidHandler
 {
 public:
-    explicit UpdateEngine (EngineSettings settings = {});
+    /** requestRedraw asks the window to redraw itself from the state soon, on the message
+        thread; it is called on the worker thread and on the message thread, and must stay
+        callable until this object has gone. */
+    UpdateEngine (EngineSettings settings, std::function<void()> requestRedraw);
     ~UpdateEngine() override;
 
     //==============================================================================
@@ -39,18 +43,19 @@ public:
     void startWorker();
 
     /** Tells the worker to stop, wakes it and waits up to 5 s for it to end. A worker woken in an
-        exchange sends nothing more and writes no error of its own. Message thread. */
+        exchange sends nothing more and writes nothing more into m_state; nor does anyone else.
+        Message thread. */
     void stopWorker();
 
     //==============================================================================
     // Events of the controller link, on the message thread.
 
-    /** Sets ERR_REMOVED while an update is under way, wakes and stops the worker, redraws. Ends
-        the wait for the abort's answer, which cannot come any more. */
+    /** Sets ERR_REMOVED while an update is under way, ends the worker's exchange, stops the
+        worker and redraws. Ends the wait for the abort's answer, which cannot come any more. */
     void removalCallBack() override;
     /** Nothing: a controller plugged in later only shows in the link's m_connected. */
     void matchingCallBack() override;
-    /** Wakes the worker that waits for the answer just taken, or ends the wait for the abort's. */
+    /** The answer just taken ends the request that is out, if it can be that request's. */
     void inputCallBack (int) override;
     /** Takes the controller's answer into m_response. */
     void inputReportCallBack (const uint8_t* report, size_t length) override;
@@ -58,26 +63,31 @@ public:
     //==============================================================================
     // The exchange with the controller.
 
-    /** Sends m_sendData and waits for the answer. Returns false when no answer came in time,
-        and at once, with a line on standard error, when the request could not be sent; true
-        when one came (it is then in m_answer; an answer that does not echo the request's
-        target, or ANS_ERROR with reason 5, has made the state ERR_GENERAL), and true at once,
-        without sending, once the worker has been told to exit or the controller was removed.
-        Any thread, one exchange at a time. */
-    bool SendDataAndWaitResponse();
+    /** Sends m_sendData and waits for its end, at most responseTimeoutMs: EXCHANGE_ANSWERED with
+        the answer in m_answer (answerPassesExchangeTest() tells whether it echoes the request);
+        EXCHANGE_TIMED_OUT; EXCHANGE_CONTROLLER_GONE when the controller has gone, the report not
+        written or no answer to come; EXCHANGE_NOT_SENT, with a line on standard error, when the
+        report did not go out for another reason; EXCHANGE_GIVEN_UP, without sending, once the
+        worker has been told to stop. Worker thread. */
+    ExchangeOutcome_t SendDataAndWaitResponse();
+
+    /** Whether m_answer echoes the target of m_sendData and is not ANS_ERROR with reason 5. */
+    bool answerPassesExchangeTest() const;
 
     /** Cancel or Close after the language screen: stops the worker and offers the controller the
         abort report, unless the worker had already told itself to stop or the controller was
-        removed. Returns false when nothing went out: there is nothing to await. Otherwise the
-        wait runs on the message loop and calls onWaitEnd once, on the abort's own answer, the
-        controller's removal or the exchange's time-out. Message thread. */
-    bool offerAbortReport (std::function<void()> onWaitEnd);
+        removed. Calls onWaitEnd once: at once when nothing went out, otherwise on the message
+        loop when the abort's own answer, the controller's removal or the exchange's time-out
+        ends the wait. Message thread. */
+    void offerAbortReport (std::function<void()> onWaitEnd);
 
     /** Asks whether the controller may be updated and, when the file was accepted, reads its
-        versions and marks the images to send. False with the error in m_state. Worker thread. */
-    bool CheckDeviceMode();
-    /** Reads the controller's versions and marks the images. False with the error in m_state. */
-    bool CheckDeviceVersion();
+        versions and marks the images to send. False with what ends the update in failure.
+        Worker thread. */
+    bool CheckDeviceMode (StepResult& failure);
+    /** Reads the controller's versions and marks the images. False with what ends the update
+        in failure. */
+    bool CheckDeviceVersion (StepResult& failure);
 
     //==============================================================================
     // The update file.
@@ -107,14 +117,6 @@ public:
     /** CRC-16/XMODEM of the bytes; 0 for a count of 0 or less. */
     static uint16_t CalcCRC (const unsigned char* data, long count);
 
-    //==============================================================================
-    // The state value.
-
-    /** Writes the state unless it already holds ERR_REMOVED, which nothing replaces, and, on
-        the worker thread, unless the worker has been told to stop. Returns whether it wrote.
-        Any thread; one atomic step. */
-    bool SetStateUnlessRemoved (int32_t newState);
-
     /** Whether the system reported by juce::SystemStats::getOperatingSystemType() is Mac OS X
         10.6 or older. */
     static bool isMacOSX106OrOlder (int operatingSystemType);
@@ -126,10 +128,12 @@ public:
     std::atomic<double> m_progress{ 0.0 };
     /** Held around each redraw request and around each redraw the window runs on one. */
     juce::CriticalSection m_drawLock;
+    /** Signalled when the worker's request has ended; the worker waits on it. */
     juce::WaitableEvent m_responseEvent{ false };
     UpdImage m_updImage[UPD_KIND_NUM];
     int64_t m_totalDataSize = 0;
-    std::atomic<int32_t> m_state{ STATE_INIT };
+    /** Written only through its rules: by the worker's loop, the removal and the buttons. */
+    UpdateStateValue m_state;
     int32_t m_fileReady = FILE_NOT_READY;
     uint32_t m_fileVer = 0;
     uint32_t m_deviceVer = 0;
@@ -139,10 +143,9 @@ public:
     HidCtrl* m_pHidCtrl = nullptr;
     /** The request to send; written by the exchange's caller only. */
     uint8_t m_sendData[reportSize] = {};
-    /** The last answer the link passed on, written on the message thread under m_responseLock. */
+    /** The last answer the link passed on; message thread only. */
     uint8_t m_response[reportSize] = {};
-    /** The caller's copy of m_response, taken when its exchange woke: a late or duplicated answer
-        can then overwrite m_response without racing the reads of the caller. */
+    /** The worker's copy of the answer that ended its request; worker thread only. */
     uint8_t m_answer[reportSize] = {};
     std::atomic<int32_t> m_updKind{ UPD_KIND_MAIN };
     std::atomic<bool> m_mainImageStarted{ false };
@@ -151,56 +154,28 @@ public:
     /** Pause 6 ms after every exchange: only on Mac OS X 10.6 and older, never here. */
     bool m_oldOS = false;
 
-protected:
-    /** Asks the window to redraw itself from the state soon, on the message thread. Called with
-        m_drawLock held, on the worker thread and on the message thread. */
-    virtual void requestRedraw() = 0;
-
 private:
     static constexpr int oldSystemPauseMs = 6;
     static constexpr int removalPauseMs = 100;
     static constexpr int workerStopTimeoutMs = 5000;
 
     const juce::File m_updateFolder;
-    const int m_responseTimeoutMs;
+    const std::function<void()> m_requestRedraw;
 
     /** The update file as it passed its check: the worker sends a block only when the file still
         holds these bytes there. Written on the message thread before the worker starts. */
     juce::MemoryBlock m_checkedFileContents;
-    /** Guards m_response against the copy a woken exchange takes of it. */
-    juce::CriticalSection m_responseLock;
+    /** The one request out to the controller. */
+    OutstandingRequest m_request;
 
-    /** Ends the wait for the abort's answer when the exchange's time runs out. */
-    class CancelTimeout : public juce::Timer
-    {
-    public:
-        explicit CancelTimeout (UpdateEngine& owner)
-            : m_owner (owner)
-        {
-        }
-        void timerCallback() override { m_owner.endCancelWait(); }
-
-    private:
-        UpdateEngine& m_owner;
-    };
-    CancelTimeout m_cancelTimeout{ *this };
-
-    /** Set from the abort report's sending until its answer, the controller's removal or the
-        time-out ends the wait. Message thread only. */
-    bool m_awaitingCancelAnswer = false;
-    std::function<void()> m_onCancelWaitEnd;
-
-    /** Ends the wait for the abort's answer, if one runs, and tells whoever offered it. */
-    void endCancelWait();
-
-    /** requestRedraw() under m_drawLock. */
+    /** m_requestRedraw under m_drawLock. */
     void askForRedraw();
 
     void prepareRequest (uint8_t target, uint8_t command);
+    /** Says on standard error that the request in m_sendData did not go out. */
+    void sayNotSent() const;
     /** A request with the layout of CMD_START and CMD_BLOCK: address, marker, length. */
     void prepareAddressRequest (uint8_t target, uint8_t command, uint32_t address, uint32_t length);
-    /** SendDataAndWaitResponse, with ERR_TIMEOUT written when no answer came; false then. */
-    bool exchangeOrTimeOut();
 
     //==============================================================================
     // The worker's steps.
@@ -215,29 +190,28 @@ private:
     };
     WorkerCounters m_workerCounters;
 
+    /** The step of the state the pass began in. */
+    StepResult runStep (int32_t state, int& pause);
+    /** Writes what the step came to, from the state the pass began in, and ends the worker when
+        the update is over. With endWithCompletion, the only place where the worker writes
+        m_state. */
+    void applyStep (int32_t state, const StepResult& result);
     void endWithError();
+    /** Sends the completion report and, once it went out, completes the update. */
     void endWithCompletion();
-    /** Moves m_state from the step the worker is in to its next one; false when something
-        else (an error, a removal) was written meanwhile. */
-    bool advanceState (int32_t from, int32_t to);
-    /** Ends the worker when the state holds an error. */
-    void checkAfterStep();
-    /** exchangeOrTimeOut within a step: on no answer the worker also ends. */
-    bool exchangeOrEnd();
-    /** One exchange whose only good answer is the given code; on anything else the error is
-        written and the worker ended, and the result is false. */
-    bool exchangeExpecting (uint8_t expectedAnswer);
-    /** One exchange of a block's data; false when the block must stop (no answer, or a stop). */
-    bool exchangeDataReport();
 
-    // The steps of run(), by the state at the start of the pass; each ends the worker itself
-    // (endWithError, endWithCompletion) when the update is over.
-    void runInit();
-    void runStart();
-    void runBlock();
-    void runData();
-    void runChecksum (int& pause);
-    void runGetStatus (int& pause);
+    /** What a step comes to when its exchange ended without an answer. */
+    static StepResult resultOfUnanswered (ExchangeOutcome_t outcome);
+    /** One exchange whose only good answer is the given code, moving to `next` on it. */
+    StepResult exchangeExpecting (uint8_t expectedAnswer, int32_t next);
+
+    // The steps of run(), by the state at the start of the pass.
+    StepResult runInit();
+    StepResult runStart();
+    StepResult runBlock();
+    StepResult runData();
+    StepResult runChecksum (int& pause);
+    StepResult runGetStatus (int& pause);
 
     /** Reads block.getSize() bytes at fileOffset from the image's file into block. False when
         the file cannot be read there or no longer holds the bytes that passed the check. */

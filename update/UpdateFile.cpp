@@ -39,7 +39,7 @@ void UpdateEngine::CheckUpdFile()
     if (chosen == juce::File() || !chosen.existsAsFile())
     {
         m_fileReady = FILE_NOT_READY;
-        SetStateUnlessRemoved (ERR_FILE_NOT_FOUND);
+        m_state.fail (ERR_FILE_NOT_FOUND);
         return;
     }
 
@@ -84,13 +84,13 @@ void UpdateEngine::acceptUpdFile (const juce::File& chosen)
     if (result == ERR_FILE_NOT_FOUND)
     {
         // It was there a moment ago: not the user's missing file, something odd.
-        SetStateUnlessRemoved (ERR_GENERAL);
+        m_state.fail (ERR_GENERAL);
         return;
     }
 
     if (result != IMAGE_LOADED)
     {
-        SetStateUnlessRemoved (result);
+        m_state.fail (result);
         return;
     }
 

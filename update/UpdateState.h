@@ -2,7 +2,10 @@
 
 #include <juce_core/juce_core.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 
 /** The steps of an update, as held in UpdateEngine::m_state. */
 enum UpdState_t : int32_t
@@ -93,6 +96,54 @@ inline bool isTransferring (int32_t state)
     return state >= STATE_BLOCK && state <= STATE_GET_STATUS;
 }
 }  // namespace UpdState
+
+/** The state value, UpdateEngine::m_state: a step of the update or an error identifier, with the
+    rules of every write in one place. ERR_REMOVED is never replaced, and once the worker has been
+    told to stop from outside nothing is written any more, so that the screen keeps what the user
+    last saw.
+
+    Reads are one atomic load, on any thread. Writes are serialised: the worker's loop, the
+    removal and the buttons may write from their threads. */
+class UpdateStateValue
+{
+public:
+    /** The value now. Any thread. */
+    int32_t load() const noexcept { return m_value.load(); }
+
+    /** A step's move: writes `to` only while the value is still `from`. False when something else
+        was written meanwhile (an error, a removal) or writing has stopped. */
+    bool advance (int32_t from, int32_t to);
+
+    /** Writes an error, unless the value is ERR_REMOVED or writing has stopped. True when written. */
+    bool fail (int32_t error);
+
+    /** The controller's removal: ERR_REMOVED while an update is under way (STATE_READY to
+        STATE_GET_STATUS); any other value stays. True when written. */
+    bool remove();
+
+    /** Start on the version screen: STATE_READY becomes STATE_START. */
+    bool start() { return advance (STATE_READY, STATE_START); }
+
+    /** The end of the transfer. Calls send (the completion report) and, when it returns true,
+        moves `from` to STATE_COMPLETE, both in one write: a removal is written wholly before the
+        report (which then is not sent) or wholly after it (and finds the update complete).
+        False when the report was not sent (the value was not `from`, or writing has stopped)
+        or when send returned false; the value is then unchanged. */
+    bool completeAfter (int32_t from, const std::function<bool()>& send);
+
+    /** The worker has been told to stop: from now on nothing is written. */
+    void stopWriting();
+
+private:
+    bool writable (int32_t from) const { return !m_stopped && m_value.load() == from; }
+
+    std::mutex m_writeLock;
+    std::atomic<int32_t> m_value{ STATE_INIT };
+    bool m_stopped = false;  // guarded by m_writeLock
+
+    /** Screen tests put a value directly, to draw its screen without running an update to it. */
+    friend struct UpdateStateProbe;
+};
 
 /** One firmware image of the update file and where it goes in the controller. */
 struct UpdImage

@@ -3,6 +3,7 @@
 #include "hid/HidCtrl.h"
 #include "update/UpdateFileReading.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -41,40 +42,75 @@ void UpdateEngine::run()
 
         m_updKind = m_workerCounters.updKind;
 
-        switch (m_state.load())
-        {
-            case STATE_INIT:
-                runInit();
-                break;
-            case STATE_READY:
-                break;
-            case STATE_START:
-                runStart();
-                break;
-            case STATE_BLOCK:
-                runBlock();
-                break;
-            case STATE_DATA:
-                runData();
-                break;
-            case STATE_CHECKSUM:
-                runChecksum (pause);
-                break;
-            case STATE_GET_STATUS:
-                runGetStatus (pause);
-                break;
-            case ERR_REMOVED:
-                endWithError();
-                break;
-
-            default:
-                // Nothing the worker knows how to go on from.
-                SetStateUnlessRemoved (ERR_GENERAL);
-                endWithError();
-                break;
-        }
+        const auto state = m_state.load();
+        applyStep (state, runStep (state, pause));
 
         if (threadShouldExit())
+            return;
+    }
+}
+
+StepResult UpdateEngine::runStep (int32_t state, int& pause)
+{
+    switch (state)
+    {
+        case STATE_INIT:
+            return runInit();
+        case STATE_READY:
+            return StepResult::stay();
+        case STATE_START:
+            return runStart();
+        case STATE_BLOCK:
+            return runBlock();
+        case STATE_DATA:
+            return runData();
+        case STATE_CHECKSUM:
+            return runChecksum (pause);
+        case STATE_GET_STATUS:
+            return runGetStatus (pause);
+        case ERR_REMOVED:
+            // Not written over: the update just ends.
+            return StepResult::failWith (ERR_REMOVED);
+        default:
+            // Nothing the worker knows how to go on from.
+            return StepResult::failWith (ERR_GENERAL);
+    }
+}
+
+void UpdateEngine::applyStep (int32_t state, const StepResult& result)
+{
+    switch (result.kind)
+    {
+        case StepResult::STEP_STAY:
+            // A removal may have come meanwhile.
+            if (UpdState::isError (m_state.load()))
+                endWithError();
+            return;
+
+        case StepResult::STEP_MOVE:
+            // Something else written since the pass began (a removal) is the end.
+            if (!m_state.advance (state, result.value))
+                endWithError();
+            return;
+
+        case StepResult::STEP_FAIL:
+            m_state.fail (result.value);
+            endWithError();
+            return;
+
+        case StepResult::STEP_GONE:
+            // During the device checks the state is still the language screen's, where a removal
+            // writes nothing: the exchange just had no answer.
+            if (!m_state.remove())
+                m_state.fail (ERR_TIMEOUT);
+            endWithError();
+            return;
+
+        case StepResult::STEP_STOPPED:
+            return;
+
+        case StepResult::STEP_COMPLETE:
+            endWithCompletion();
             return;
     }
 }
@@ -87,76 +123,86 @@ void UpdateEngine::endWithError()
 
 void UpdateEngine::endWithCompletion()
 {
+    // The controller restarts on this report, so no answer is awaited; the update is complete
+    // only once the report went out.
+    auto sendFailure = 0;
+    const auto completed =
+        m_state.completeAfter (STATE_BLOCK,
+                               [&]
+                               {
+                                   prepareRequest (TARGET_DEVICE, CMD_COMPLETE);
+                                   if (m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
+                                       return true;
+                                   sendFailure = errno;
+                                   return false;
+                               });
+
+    if (!completed)
+    {
+        if (sendFailure == 0)
+        {
+            // A removal came first, or the worker was told to stop: nothing went out.
+            endWithError();
+            return;
+        }
+
+        sayNotSent();
+        applyStep (STATE_BLOCK,
+                   sendFailure == ENODEV ? StepResult::gone() : StepResult::failWith (ERR_TIMEOUT));
+        return;
+    }
+
     m_progress = 1.0;
-
-    // The controller restarts on this report: no answer is awaited.
-    prepareRequest (TARGET_DEVICE, CMD_COMPLETE);
-    m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData));
-
     askForRedraw();
     signalThreadShouldExit();
     m_finished = FINISHED;
 }
 
-bool UpdateEngine::advanceState (int32_t from, int32_t to)
+StepResult UpdateEngine::resultOfUnanswered (ExchangeOutcome_t outcome)
 {
-    return m_state.compare_exchange_strong (from, to);
-}
-
-void UpdateEngine::checkAfterStep()
-{
-    if (UpdState::isError (m_state.load()))
-        endWithError();
-}
-
-bool UpdateEngine::exchangeOrEnd()
-{
-    if (exchangeOrTimeOut())
-        return true;
-
-    endWithError();
-    return false;
-}
-
-bool UpdateEngine::exchangeExpecting (uint8_t expectedAnswer)
-{
-    if (!exchangeOrEnd())
-        return false;
-
-    if (m_answer[Report::answer] != expectedAnswer)
+    switch (outcome)
     {
-        SetStateUnlessRemoved (ERR_GENERAL);
-        endWithError();
-        return false;
+        case EXCHANGE_CONTROLLER_GONE:
+            return StepResult::gone();
+        case EXCHANGE_GIVEN_UP:
+            return StepResult::stopped();
+        default:
+            // No answer in time, or none that can come to a report that did not go out.
+            return StepResult::failWith (ERR_TIMEOUT);
     }
-
-    return true;
 }
 
-void UpdateEngine::runInit()
+StepResult UpdateEngine::exchangeExpecting (uint8_t expectedAnswer, int32_t next)
 {
-    if (!CheckDeviceMode())
-    {
-        endWithError();
-        return;
-    }
+    const auto outcome = SendDataAndWaitResponse();
+
+    if (outcome != EXCHANGE_ANSWERED)
+        return resultOfUnanswered (outcome);
+
+    if (!answerPassesExchangeTest() || m_answer[Report::answer] != expectedAnswer)
+        return StepResult::failWith (ERR_GENERAL);
+
+    return StepResult::moveTo (next);
+}
+
+StepResult UpdateEngine::runInit()
+{
+    StepResult failure;
+
+    if (!CheckDeviceMode (failure))
+        return failure;
 
     for (const auto& image : m_updImage)
         if (image.m_status == IMAGE_SEND)
             m_totalDataSize += image.m_size;
 
     if (m_totalDataSize <= 0)
-    {
-        SetStateUnlessRemoved (ERR_GENERAL);
-        endWithError();
-        return;
-    }
+        return StepResult::failWith (ERR_GENERAL);
 
-    if (!advanceState (STATE_INIT, STATE_READY))
-        endWithError();
+    return StepResult::moveTo (STATE_READY);
 }
 
-void UpdateEngine::runStart()
+StepResult UpdateEngine::runStart()
 {
     auto& counters = m_workerCounters;
     auto kind = static_cast<int32_t> (UPD_KIND_MAIN);
@@ -165,11 +211,7 @@ void UpdateEngine::runStart()
         ++kind;
 
     if (kind == UPD_KIND_NUM)
-    {
-        SetStateUnlessRemoved (ERR_GENERAL);
-        endWithError();
-        return;
-    }
+        return StepResult::failWith (ERR_GENERAL);
 
     counters.updKind = kind;
 
@@ -178,24 +220,16 @@ void UpdateEngine::runStart()
 
     prepareAddressRequest (m_updImage[kind].m_target, CMD_START, startFields[kind].address,
                            startFields[kind].length);
-
-    if (exchangeExpecting (ANS_OK) && !advanceState (STATE_START, STATE_BLOCK))
-        endWithError();
+    return exchangeExpecting (ANS_OK, STATE_BLOCK);
 }
 
-void UpdateEngine::runBlock()
+StepResult UpdateEngine::runBlock()
 {
     auto& counters = m_workerCounters;
     const auto kind = counters.updKind;
 
     if (kind >= UPD_KIND_NUM)
-    {
-        if (advanceState (STATE_BLOCK, STATE_COMPLETE))
-            endWithCompletion();
-        else
-            endWithError();
-        return;
-    }
+        return StepResult::complete();
 
     const auto& image = m_updImage[kind];
 
@@ -203,8 +237,7 @@ void UpdateEngine::runBlock()
     {
         counters.updKind = kind + 1;
         m_updKind = kind + 1;
-        checkAfterStep();
-        return;
+        return StepResult::stay();
     }
 
     const auto length = juce::jmin (image.m_size - counters.alreadySentDataSize, maxBlockLength);
@@ -212,24 +245,7 @@ void UpdateEngine::runBlock()
     prepareAddressRequest (image.m_target, CMD_BLOCK,
                            static_cast<uint32_t> (image.m_address + counters.alreadySentDataSize),
                            static_cast<uint32_t> (length));
-
-    if (exchangeExpecting (ANS_OK) && !advanceState (STATE_BLOCK, STATE_DATA))
-        endWithError();
-}
-
-bool UpdateEngine::exchangeDataReport()
-{
-    if (!exchangeOrTimeOut())
-        return false;
-
-    if (threadShouldExit())
-        return false;
-
-    // A refused piece does not stop the block; the byte sum is then not sent.
-    if (m_answer[Report::answer] != ANS_OK)
-        SetStateUnlessRemoved (ERR_GENERAL);
-
-    return true;
+    return exchangeExpecting (ANS_OK, STATE_DATA);
 }
 
 bool UpdateEngine::readCheckedBlock (const UpdImage& image, int64_t fileOffset, juce::MemoryBlock& block)
@@ -255,7 +271,7 @@ bool UpdateEngine::readCheckedBlock (const UpdImage& image, int64_t fileOffset, 
                         static_cast<size_t> (length)) == 0;
 }
 
-void UpdateEngine::runData()
+StepResult UpdateEngine::runData()
 {
     auto& counters = m_workerCounters;
     const auto& image = m_updImage[counters.updKind];
@@ -266,14 +282,24 @@ void UpdateEngine::runData()
     // The file is read afresh for every block, and a block goes out only as it was checked: a
     // file changed, cut short, replaced or gone since then ends the update before any of it.
     if (!readCheckedBlock (image, image.m_fileOffset + counters.readOffset, block))
-    {
-        SetStateUnlessRemoved (ERR_FILE_OPEN);
-        endWithError();
-        return;
-    }
+        return StepResult::failWith (ERR_FILE_OPEN);
 
     const auto* bytes = static_cast<const uint8_t*> (block.getData());
     const auto base = m_progress.load();
+
+    // A refused piece does not stop the block: the rest still goes out, but no byte sum.
+    auto refused = false;
+
+    const auto exchangePiece = [&]
+    {
+        const auto outcome = SendDataAndWaitResponse();
+
+        if (outcome == EXCHANGE_ANSWERED &&
+            (!answerPassesExchangeTest() || m_answer[Report::answer] != ANS_OK))
+            refused = true;
+
+        return outcome;
+    };
 
     for (int offset = 0; offset < length; offset += Report::dataBytesPerReport)
     {
@@ -292,74 +318,77 @@ void UpdateEngine::runData()
             prepareRequest (image.m_target, CMD_DATA_SIZE);
             m_sendData[Report::dataCount] = static_cast<uint8_t> (remaining);
 
-            if (!exchangeDataReport())
-                break;
+            if (const auto outcome = exchangePiece(); outcome != EXCHANGE_ANSWERED)
+                return resultOfUnanswered (outcome);
         }
 
         prepareRequest (image.m_target, CMD_DATA);
         std::memcpy (m_sendData + Report::data, bytes + offset,
                      static_cast<size_t> (juce::jmin (remaining, Report::dataBytesPerReport)));
 
-        if (!exchangeDataReport())
-            break;
+        if (const auto outcome = exchangePiece(); outcome != EXCHANGE_ANSWERED)
+            return resultOfUnanswered (outcome);
     }
 
-    if (m_state.load() == STATE_DATA)
-    {
-        uint32_t sum = 0;
+    if (refused)
+        return StepResult::failWith (ERR_GENERAL);
 
-        for (int i = 0; i < length; ++i)
-            sum += bytes[i];
+    uint32_t sum = 0;
 
-        m_blockSum = static_cast<int32_t> (sum);
-        advanceState (STATE_DATA, STATE_CHECKSUM);
-    }
+    for (int i = 0; i < length; ++i)
+        sum += bytes[i];
 
-    checkAfterStep();
+    m_blockSum = static_cast<int32_t> (sum);
+    return StepResult::moveTo (STATE_CHECKSUM);
 }
 
-void UpdateEngine::runChecksum (int& pause)
+StepResult UpdateEngine::runChecksum (int& pause)
 {
     auto& counters = m_workerCounters;
     const auto& image = m_updImage[counters.updKind];
     prepareRequest (image.m_target, CMD_CHECKSUM);
     Report::putLittleEndian32 (m_sendData, Report::checksum, static_cast<uint32_t> (m_blockSum));
 
-    if (!exchangeOrEnd())
-        return;
+    const auto outcome = SendDataAndWaitResponse();
+
+    if (outcome != EXCHANGE_ANSWERED)
+        return resultOfUnanswered (outcome);
 
     const auto answer = m_answer[Report::answer];
+
+    if (!answerPassesExchangeTest())
+        return StepResult::failWith (ERR_GENERAL);
 
     if (answer != ANS_OK)
     {
         const auto badSum = answer == ANS_ERROR && m_answer[Report::reason] == REASON_2;
-        SetStateUnlessRemoved (badSum ? ERR_DEVICE_REASON2 : ERR_GENERAL);
-        endWithError();
-        return;
+        return StepResult::failWith (badSum ? ERR_DEVICE_REASON2 : ERR_GENERAL);
     }
 
     pause = pollingPause;
-
-    if (!advanceState (STATE_CHECKSUM, STATE_GET_STATUS))
-        endWithError();
+    return StepResult::moveTo (STATE_GET_STATUS);
 }
 
-void UpdateEngine::runGetStatus (int& pause)
+StepResult UpdateEngine::runGetStatus (int& pause)
 {
     auto& counters = m_workerCounters;
     const auto kind = counters.updKind;
     const auto& image = m_updImage[kind];
     prepareRequest (image.m_target, CMD_GET_STATUS);
 
-    if (!exchangeOrEnd())
-        return;
+    const auto outcome = SendDataAndWaitResponse();
+
+    if (outcome != EXCHANGE_ANSWERED)
+        return resultOfUnanswered (outcome);
+
+    if (!answerPassesExchangeTest())
+        return StepResult::failWith (ERR_GENERAL);
 
     switch (m_answer[Report::answer])
     {
         case ANS_BUSY1:
         case ANS_BUSY2:
-            checkAfterStep();
-            return;
+            return StepResult::stay();
 
         case ANS_DONE:
             if (counters.readOffset + maxBlockLength < image.m_size)
@@ -375,24 +404,17 @@ void UpdateEngine::runGetStatus (int& pause)
             }
 
             pause = normalPause;
-
-            if (!advanceState (STATE_GET_STATUS, STATE_BLOCK))
-                endWithError();
-            return;
+            return StepResult::moveTo (STATE_BLOCK);
 
         case ANS_ERROR:
         {
             const auto reason = m_answer[Report::reason];
-            SetStateUnlessRemoved (reason == REASON_4   ? ERR_DEVICE_REASON4
-                                   : reason == REASON_3 ? ERR_DEVICE_REASON3
-                                                        : ERR_GENERAL);
-            endWithError();
-            return;
+            return StepResult::failWith (reason == REASON_4   ? ERR_DEVICE_REASON4
+                                         : reason == REASON_3 ? ERR_DEVICE_REASON3
+                                                              : ERR_GENERAL);
         }
 
         default:
-            SetStateUnlessRemoved (ERR_GENERAL);
-            endWithError();
-            return;
+            return StepResult::failWith (ERR_GENERAL);
     }
 }

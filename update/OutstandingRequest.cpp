@@ -1,0 +1,197 @@
+#include "update/OutstandingRequest.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+OutstandingRequest::OutstandingRequest (juce::WaitableEvent& responseEvent, int timeoutMs)
+    : m_responseEvent (responseEvent)
+    , m_timeoutMs (timeoutMs)
+{
+}
+
+OutstandingRequest::~OutstandingRequest()
+{
+    m_deadline.stopTimer();
+}
+
+void OutstandingRequest::open (const uint8_t* request, Delivery_t delivery)
+{
+    jassert (!isOut());
+    m_delivery = delivery;
+    m_target = request[Report::target];
+    m_deadlineMs = juce::Time::getMillisecondCounterHiRes() + m_timeoutMs;
+    m_outcome = EXCHANGE_PENDING;
+}
+
+bool OutstandingRequest::openForWorker (const uint8_t* request)
+{
+    const std::lock_guard<std::mutex> lock (m_lock);
+
+    if (m_workerGivenUp)
+        return false;
+
+    m_filter = nullptr;
+    m_onEnd = nullptr;
+    open (request, DELIVERY_WORKER);
+    m_responseEvent.reset();
+    return true;
+}
+
+void OutstandingRequest::openWithCallback (const uint8_t* request, AnswerFilter filter, EndCallback onEnd)
+{
+    {
+        const std::lock_guard<std::mutex> lock (m_lock);
+        m_filter = filter;
+        m_onEnd = std::move (onEnd);
+        open (request, DELIVERY_CALLBACK);
+    }
+
+    m_deadline.startTimer (m_timeoutMs);
+}
+
+OutstandingRequest::EndCallback OutstandingRequest::end (ExchangeOutcome_t outcome)
+{
+    m_outcome = outcome;
+
+    // A request given up while out may still be answered; a controller that has gone answers
+    // nothing more.
+    if (outcome == EXCHANGE_TIMED_OUT || outcome == EXCHANGE_GIVEN_UP)
+        m_owedTarget = m_target;
+    else if (outcome == EXCHANGE_CONTROLLER_GONE)
+        m_owedTarget = -1;
+
+    if (m_delivery == DELIVERY_WORKER)
+    {
+        m_responseEvent.signal();
+        return nullptr;
+    }
+
+    // Every end of the abort's request comes on the message thread.
+    m_deadline.stopTimer();
+    return std::exchange (m_onEnd, nullptr);
+}
+
+void OutstandingRequest::takeAnswer (const uint8_t* answer)
+{
+    EndCallback onEnd;
+    {
+        const std::lock_guard<std::mutex> lock (m_lock);
+
+        if (answer[Report::target] == m_owedTarget)
+        {
+            m_owedTarget = -1;
+            return;
+        }
+
+        if (!isOut() || (m_filter != nullptr && !m_filter (answer)))
+            return;
+
+        std::memcpy (m_answer, answer, sizeof (m_answer));
+        onEnd = end (EXCHANGE_ANSWERED);
+    }
+
+    if (onEnd != nullptr)
+        onEnd (EXCHANGE_ANSWERED);
+}
+
+void OutstandingRequest::controllerGone()
+{
+    EndCallback onEnd;
+    {
+        const std::lock_guard<std::mutex> lock (m_lock);
+        m_owedTarget = -1;
+
+        if (!isOut())
+            return;
+
+        onEnd = end (EXCHANGE_CONTROLLER_GONE);
+    }
+
+    if (onEnd != nullptr)
+        onEnd (EXCHANGE_CONTROLLER_GONE);
+}
+
+void OutstandingRequest::writeFailed (int errorNumber)
+{
+    const auto outcome = errorNumber == ENODEV ? EXCHANGE_CONTROLLER_GONE : EXCHANGE_NOT_SENT;
+    EndCallback onEnd;
+    {
+        const std::lock_guard<std::mutex> lock (m_lock);
+
+        // Given up before its write failed: it never went out, so no answer is owed to it.
+        if (!isOut())
+        {
+            m_owedTarget = -1;
+            return;
+        }
+
+        onEnd = end (outcome);
+    }
+
+    if (onEnd != nullptr)
+        onEnd (outcome);
+}
+
+void OutstandingRequest::giveUpWorkerRequests()
+{
+    const std::lock_guard<std::mutex> lock (m_lock);
+    m_workerGivenUp = true;
+
+    if (isOut() && m_delivery == DELIVERY_WORKER)
+        end (EXCHANGE_GIVEN_UP);
+}
+
+ExchangeOutcome_t OutstandingRequest::waitForEnd (uint8_t* answer)
+{
+    for (;;)
+    {
+        double remainingMs = 0.0;
+        {
+            const std::lock_guard<std::mutex> lock (m_lock);
+            jassert (m_delivery == DELIVERY_WORKER);
+
+            if (m_outcome == EXCHANGE_PENDING)
+            {
+                remainingMs = m_deadlineMs - juce::Time::getMillisecondCounterHiRes();
+                if (remainingMs <= 0.0)
+                    end (EXCHANGE_TIMED_OUT);
+            }
+
+            if (m_outcome != EXCHANGE_PENDING)
+            {
+                if (m_outcome == EXCHANGE_ANSWERED)
+                    std::memcpy (answer, m_answer, sizeof (m_answer));
+                return m_outcome;
+            }
+        }
+
+        // Every end signals the event after it is written, so a wake-up is never missed; a signal
+        // left from an earlier request only makes the loop look again.
+        m_responseEvent.wait (static_cast<int> (std::ceil (remainingMs)));
+    }
+}
+
+bool OutstandingRequest::isAwaitedByCallback() const
+{
+    const std::lock_guard<std::mutex> lock (m_lock);
+    return isOut() && m_delivery == DELIVERY_CALLBACK;
+}
+
+void OutstandingRequest::Deadline::timerCallback()
+{
+    EndCallback onEnd;
+    {
+        const std::lock_guard<std::mutex> lock (m_owner.m_lock);
+        stopTimer();
+
+        if (!m_owner.isOut() || m_owner.m_delivery != DELIVERY_CALLBACK)
+            return;
+
+        onEnd = m_owner.end (EXCHANGE_TIMED_OUT);
+    }
+
+    if (onEnd != nullptr)
+        onEnd (EXCHANGE_TIMED_OUT);
+}
