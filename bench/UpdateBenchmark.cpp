@@ -92,8 +92,7 @@ Result runUpdate (int answerDelayUs)
     allocationCounter = &messageAllocations;
 
     const auto start = juce::Time::getMillisecondCounterHiRes();
-    auto ready = static_cast<int32_t> (STATE_READY);
-    component.m_state.compare_exchange_strong (ready, STATE_START);
+    component.m_state.start();
     qvxtest::runMessageLoopUntil ([&] { return !component.isThreadRunning(); });
     const auto end = juce::Time::getMillisecondCounterHiRes();
 

@@ -5,6 +5,7 @@
 #include "hid/HidCtrl.h"
 #include "support/EngineHarness.h"
 #include "support/MessageLoop.h"
+#include "support/UpdateStateProbe.h"
 #include "ui/AlineButton.h"
 #include "ui/MainComponent.h"
 
@@ -174,7 +175,7 @@ TEST_F (Buttons, OkOnTheCompletionScreenQuitsOnlyOnceTheCompletionReportWentOut)
 {
     auto& component = start();
     component.m_startPressed = true;
-    component.m_state = STATE_COMPLETE;
+    UpdateStateProbe::put (component.m_state, STATE_COMPLETE);
     component.UpdateDrawing();
 
     click (component.m_pOkButton);
@@ -311,6 +312,29 @@ INSTANTIATE_TEST_SUITE_P (
         AbortWaitCase{ "ItsTimeOut", CMD_DATA, 40, { Kind::silence }, 1500, false },
         AbortWaitCase{ "TheControllersRemoval", CMD_DATA, 40, { Kind::silence }, 60000, true }),
     [] (const auto& info) { return std::string (info.param.name); });
+
+TEST_F (Buttons, CloseOnTheVersionScreenWaitsPastAStrayAnswerForTheAbortsOwn)
+{
+    auto& component = start (true, true, 60000);
+    harness.controller.model.addFault ({ CMD_CANCEL, 0, -1 }, { Kind::delay, 0, 1500 });
+    click (component.m_pOkButton);
+    ASSERT_TRUE (harness.waitForState (STATE_READY));
+
+    const auto clicked = juce::Time::getMillisecondCounterHiRes();
+    component.buttonClicked (component.m_pCancelButton);
+    ASSERT_TRUE (pumpUntil ([&] { return cancelReports() == 1; }));
+    EXPECT_FALSE (quitRequested());
+
+    // A late duplicate of the version answer, to the controller as a whole, before the abort's.
+    pumpFor (400);
+    const uint8_t versionAgain[11] = { 0xF0, 0x82, 0x20, 0x19, 0x01, 0x01, 0x00, '1', '.', '0', '0' };
+    harness.controller.sendInputReport (versionAgain, sizeof (versionAgain));
+
+    std::vector<int32_t> states;
+    ASSERT_TRUE (pumpUntilQuit (component, states)) << "states " << describe (states);
+    EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - clicked, 1400.0)
+        << "the wait ended on another answer than the abort's";
+}
 
 TEST_F (Buttons, CloseAfterAControllerArrivedLateQuitsOnTheAbortsAnswer)
 {

@@ -2,6 +2,7 @@
 // painted into an image: no display needed.
 #include "support/EngineHarness.h"
 #include "support/MessageLoop.h"
+#include "support/UpdateStateProbe.h"
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 #include "ui/MainComponent.h"
@@ -48,7 +49,7 @@ protected:
     void show (int32_t state, LangIdTable_t lang = LANG_EN)
     {
         TxtLoader::getInstance()->setLocale (lang);
-        component().m_state = state;
+        UpdateStateProbe::put (component().m_state, state);
         component().UpdateDrawing();
     }
 

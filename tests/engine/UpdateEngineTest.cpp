@@ -2,6 +2,7 @@
 // simulated controller.
 #include "support/EngineHarness.h"
 #include "support/MessageLoop.h"
+#include "support/UpdateStateProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -338,9 +339,8 @@ TEST (UpdateEngine, AControllerThatStaysBusyIsPolledUntilStopped)
         EXPECT_GE (times[i] - times[i - 1], 95.0) << "poll " << i << " came too soon";
 
     EXPECT_EQ (component.m_state.load(), STATE_GET_STATUS);
-    component.signalThreadShouldExit();
-    component.m_responseEvent.signal();
-    EXPECT_TRUE (component.stopThread (5000));
+    component.stopWorker();
+    EXPECT_FALSE (component.isThreadRunning());
     EXPECT_EQ (component.m_state.load(), STATE_GET_STATUS);
 }
 
@@ -370,7 +370,7 @@ TEST (UpdateEngine, AWorkerStartedAfterAGeneralErrorEndsWithoutAnExchange)
     harness.controller.attach();
     auto& component = harness.createComponent();
 
-    component.m_state = ERR_GENERAL;
+    UpdateStateProbe::put (component.m_state, ERR_GENERAL);
     component.startThread();
     ASSERT_TRUE (harness.waitForWorkerEnd());
 

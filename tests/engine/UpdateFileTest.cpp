@@ -2,6 +2,7 @@
 #include "support/TemporaryFolder.h"
 #include "support/TestEngine.h"
 #include "support/UpdateFileBuilder.h"
+#include "support/UpdateStateProbe.h"
 #include "update/Protocol.h"
 
 #include <gtest/gtest.h>
@@ -574,7 +575,7 @@ TEST_F (UpdateFileTest, NothingReplacesTheRemovalError)
         folder.get().deleteRecursively();
         folder.get().createDirectory();
         setup();
-        component.m_state = ERR_REMOVED;
+        UpdateStateProbe::put (component.m_state, ERR_REMOVED);
         check();
         EXPECT_EQ (component.m_state.load(), ERR_REMOVED);
     }

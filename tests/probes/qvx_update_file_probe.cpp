@@ -4,19 +4,10 @@
 
 #include <cstdio>
 
-namespace
-{
-/** The engine with nothing to redraw. */
-struct Engine : UpdateEngine
-{
-    void requestRedraw() override {}
-};
-}  // namespace
-
 int main()
 {
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
-    Engine engine;
+    UpdateEngine engine ({}, [] {});
     engine.CheckUpdFile();
     std::printf ("ready %d state %d\n", engine.m_fileReady, static_cast<int> (engine.m_state.load()));
     return 0;

@@ -48,6 +48,7 @@ ControllerModel::Reply ControllerModel::handle (const ReportBytes& request)
 {
     const std::lock_guard<std::mutex> lock (m_lock);
     const auto index = static_cast<int> (m_received.size());
+    const auto commandIndex = m_receivedOfCommand[request[Report::command]]++;
     m_received.push_back (request);
 
     const Fault* fault = nullptr;
@@ -56,7 +57,7 @@ ControllerModel::Reply ControllerModel::handle (const ReportBytes& request)
     {
         const auto& trigger = armed.trigger;
 
-        if (index >= trigger.fromReport &&
+        if (index >= trigger.fromReport && commandIndex >= trigger.fromCommandReport &&
             (!trigger.command || *trigger.command == request[Report::command]) &&
             (trigger.count < 0 || armed.used < trigger.count))
         {
@@ -77,6 +78,19 @@ ControllerModel::Reply ControllerModel::handle (const ReportBytes& request)
             case Fault::Kind::removal:
                 reply.remove = true;
                 return reply;
+            case Fault::Kind::hangUp:
+                reply.then = Reply::Then::hangUp;
+                return reply;
+            case Fault::Kind::hangUpAfterAnswer:
+                reply.then = Reply::Then::hangUp;
+                break;
+            case Fault::Kind::failWritesAfterAnswer:
+                reply.then = Reply::Then::failWrites;
+                reply.hangUpAfterMs = fault->delayMs;
+                break;
+            case Fault::Kind::refuseWritesAfterAnswer:
+                reply.then = Reply::Then::refuseWrites;
+                break;
 
             case Fault::Kind::wrongEcho:
             {

@@ -29,13 +29,19 @@ public:
     {
         enum class Kind
         {
-            silence,     // no answer at all
-            wrongEcho,   // byte 0 of the answer is not the request's
-            error,       // ANS_ERROR with `value` as its reason
-            answerCode,  // answer with `value` as its code
-            duplicate,   // the right answer, twice
-            delay,       // the right answer, `delayMs` late
-            removal      // the controller leaves instead of answering
+            silence,                 // no answer at all
+            wrongEcho,               // byte 0 of the answer is not the request's
+            error,                   // ANS_ERROR with `value` as its reason
+            answerCode,              // answer with `value` as its code
+            duplicate,               // the right answer, twice
+            delay,                   // the right answer, `delayMs` late
+            removal,                 // the controller leaves instead of answering
+            hangUp,                  // its node hangs up instead of answering; the bus is not told
+            hangUpAfterAnswer,       // the right answer, then its node hangs up at once
+            failWritesAfterAnswer,   // the right answer, then the program's writes fail; the node
+                                     // hangs up `delayMs` later
+            refuseWritesAfterAnswer  // the right answer, then the program's writes fail for
+                                     // another reason; the controller stays
         };
 
         Kind kind;
@@ -45,20 +51,32 @@ public:
 
     /** Which reports a fault applies to: every report of `command` (any command when unset)
         from the `fromReport`-th report received on (counting from 0), `count` times (-1 for
-        ever). */
+        ever), and from the `fromCommandReport`-th report of that command on. */
     struct Trigger
     {
         std::optional<uint8_t> command;
         int fromReport = 0;
         int count = -1;
+        int fromCommandReport = 0;
     };
 
     /** What the transport is to do with one request. */
     struct Reply
     {
+        /** What becomes of the device's node once the answers are out. */
+        enum class Then
+        {
+            nothing,
+            hangUp,       // it hangs up: the program's reads and writes end
+            failWrites,   // the program's writes fail; it hangs up `hangUpAfterMs` later
+            refuseWrites  // the program's writes fail, not as they do for a device that has gone
+        };
+
         std::vector<ReportBytes> answers;  // sent in order, each after `delayMs`
         int delayMs = 0;
         bool remove = false;  // detach the controller instead
+        Then then = Then::nothing;
+        int hangUpAfterMs = 0;
     };
 
     ControllerModel();
@@ -98,6 +116,8 @@ private:
     std::vector<ArmedFault> m_faults;
 
     std::vector<ReportBytes> m_received;
+    /** How many requests of each command byte were received. */
+    std::array<int, 256> m_receivedOfCommand{};
     std::vector<uint8_t> m_memory;
 
     // The block being received.

@@ -43,10 +43,8 @@ void EngineHarness::pressOk()
 
 void EngineHarness::pressStart()
 {
-    auto ready = static_cast<int32_t> (STATE_READY);
     component->m_startPressed = true;
-    ASSERT_TRUE (component->m_state.compare_exchange_strong (ready, STATE_START))
-        << "not on the version screen: " << describe();
+    ASSERT_TRUE (component->m_state.start()) << "not on the version screen: " << describe();
 }
 
 testing::AssertionResult EngineHarness::waitForState (int32_t state, int timeoutMs)

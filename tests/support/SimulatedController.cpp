@@ -120,16 +120,41 @@ void SimulatedController::answer (const OutputReport& output)
         return;
     }
 
-    if (reply.answers.empty())
+    const auto d = device();
+    if (d == nullptr)
         return;
 
-    if (!waitUntil (arrived + std::chrono::microseconds (m_answerDelayUs.load()) +
-                    std::chrono::milliseconds (reply.delayMs)))
-        return;
+    // A node that goes right after its answer fails the writes before the answer is out, so that
+    // no request gets through in between.
+    if (!reply.answers.empty())
+    {
+        if (!waitUntil (arrived + std::chrono::microseconds (m_answerDelayUs.load()) +
+                        std::chrono::milliseconds (reply.delayMs)))
+            return;
 
-    if (auto d = device())
+        if (reply.then == ControllerModel::Reply::Then::refuseWrites)
+            d->refuseOutputReports();
+        else if (reply.then != ControllerModel::Reply::Then::nothing)
+            d->failOutputReports();
+
         for (const auto& a : reply.answers)
             d->sendInputReport (std::vector<uint8_t> (a.begin(), a.end()));
+    }
+
+    switch (reply.then)
+    {
+        case ControllerModel::Reply::Then::nothing:
+        case ControllerModel::Reply::Then::refuseWrites:
+            break;
+        case ControllerModel::Reply::Then::hangUp:
+            d->hangUp();
+            break;
+        case ControllerModel::Reply::Then::failWrites:
+            if (waitUntil (std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds (reply.hangUpAfterMs)))
+                d->hangUp();
+            break;
+    }
 }
 
 }  // namespace qvxtest

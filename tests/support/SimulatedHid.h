@@ -54,6 +54,11 @@ public:
         attached and the program's end still reads. */
     void failOutputReports();
 
+    /** From now on the program's writes fail for a reason that does not mean the device has gone
+        (ENOTCONN: its descriptor becomes a socket with no peer), while input reports still reach
+        it; the device stays attached. Only while the program has the device open. */
+    void refuseOutputReports();
+
     /** Every output report received so far, in order. */
     std::vector<OutputReport> outputReports() const;
 
@@ -89,6 +94,11 @@ private:
     mutable std::mutex m_lock;
     mutable std::condition_variable m_changed;
     int m_deviceFd = -1;
+    /** The program's end of the open channel: the same process, so its number is known. */
+    int m_programFd = -1;
+    /** Once the program's writes are refused: where input reports go from, and to. */
+    int m_refusedFd = -1;
+    std::string m_refusedAddress;
     std::thread m_reader;
     bool m_open = false;
     bool m_removed = false;

@@ -2,28 +2,17 @@
 
 #include "update/UpdateEngine.h"
 
-#include <atomic>
-
 namespace qvxtest
 {
 
-/** The update engine without a window: its redraw requests are only counted. */
+/** The update engine without a window: its redraw requests go nowhere. */
 class TestEngine : public UpdateEngine
 {
 public:
-    using UpdateEngine::UpdateEngine;
-
-    ~TestEngine() override
+    explicit TestEngine (EngineSettings settings = {})
+        : UpdateEngine (std::move (settings), [] {})
     {
-        // The worker asks this object for redraws: it goes before this object does.
-        if (isThreadRunning())
-            stopWorker();
     }
-
-    std::atomic<int> redrawRequests{ 0 };
-
-protected:
-    void requestRedraw() override { ++redrawRequests; }
 };
 
 }  // namespace qvxtest

@@ -2,6 +2,7 @@
 
 #include "support/MessageLoop.h"
 #include "support/SimulatedHid.h"
+#include "support/UpdateStateProbe.h"
 #include "ui/MainComponent.h"
 
 #include <cstdlib>
@@ -47,7 +48,7 @@ ProgramScreen::ProgramScreen (int32_t state)
     {
         MainComponent component (settings);
         component.setSize (windowWidth, windowHeight);
-        component.m_state = state;
+        UpdateStateProbe::put (component.m_state, state);
         component.UpdateDrawing();
         pumpFor (10);
 

@@ -4,6 +4,7 @@
 #include "support/MessageLoop.h"
 #include "support/RecordingContext.h"
 #include "support/TemporaryFolder.h"
+#include "support/UpdateStateProbe.h"
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 #include "ui/MainComponent.h"
@@ -69,7 +70,7 @@ TEST_P (ScreensInWindow, FitTheirRectanglesWithEveryGlyphDrawable)
     for (const auto& screen : screens)
     {
         SCOPED_TRACE (juce::String (languageCodes[lang]) + " " + screen.name);
-        component->m_state = screen.state;
+        UpdateStateProbe::put (component->m_state, screen.state);
         component->UpdateDrawing();
         qvxtest::pumpFor (30);
 
@@ -145,12 +146,12 @@ TEST (ScreenFocus, ReturnActsOnOkOnTheLanguageScreenAndOnCloseOnErrorScreens)
     EXPECT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
         << "language screen";
 
-    component->m_state = ERR_NOT_CONNECTED;
+    UpdateStateProbe::put (component->m_state, ERR_NOT_CONNECTED);
     component->UpdateDrawing();
     EXPECT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pCancelButton->hasKeyboardFocus (true); }))
         << "error screen";
 
-    component->m_state = STATE_COMPLETE;
+    UpdateStateProbe::put (component->m_state, STATE_COMPLETE);
     component->UpdateDrawing();
     EXPECT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
         << "completion screen";
@@ -232,7 +233,7 @@ TEST_P (FocusGainBeforeReturn, ReturnClicksTheScreensButton)
     if (c.lostBefore)
     {
         peer->handleFocusLoss();
-        component->m_state = c.screen;
+        UpdateStateProbe::put (component->m_state, c.screen);
         component->UpdateDrawing();
     }
 

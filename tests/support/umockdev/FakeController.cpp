@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace qvxtest
@@ -121,6 +125,12 @@ void FakeController::unplugLocked (std::unique_lock<std::mutex>& lock)
     m_unplugging = false;
     m_plugged = false;
     m_changed.notify_all();
+}
+
+bool FakeController::hasHungUp() const
+{
+    const std::lock_guard<std::mutex> guard (m_lock);
+    return m_hungUp;
 }
 
 bool FakeController::isPlugged() const
@@ -304,6 +314,11 @@ void FakeController::handleReport (const std::vector<uint8_t>& written)
         return;
     }
 
+    // A node that hangs up right after its answer holds the program's writes back from before the
+    // answer on, so that no request gets through in between: the hang-up then fails them.
+    const auto hangsUp = reply.then == ControllerModel::Reply::Then::hangUp;
+    const int heldNode = hangsUp && !reply.answers.empty() ? holdProgramsWrites() : -1;
+
     for (const auto& answer : reply.answers)
     {
         if (reply.delayMs > 0)
@@ -311,6 +326,49 @@ void FakeController::handleReport (const std::vector<uint8_t>& written)
 
         sendInputReport (std::vector<uint8_t> (answer.begin(), answer.end()));
     }
+
+    switch (reply.then)
+    {
+        case ControllerModel::Reply::Then::nothing:
+            break;
+        case ControllerModel::Reply::Then::hangUp:
+            hangUpNode (heldNode);
+            break;
+        case ControllerModel::Reply::Then::failWrites:
+        case ControllerModel::Reply::Then::refuseWrites:
+            ADD_FAILURE() << "a pty cannot fail the program's writes without hanging up";
+            break;
+    }
+}
+
+// The preload library answers ioctls on the node itself, so these go to the kernel directly.
+
+int FakeController::holdProgramsWrites()
+{
+    // The program's writes wait while the terminal's output is stopped.
+    const auto node = device().node();
+    const int fd = ::open (node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 || ::syscall (SYS_ioctl, fd, TCXONC, TCOOFF) != 0)
+        ADD_FAILURE() << "cannot stop the output of " << node << ": " << std::strerror (errno);
+    return fd;
+}
+
+void FakeController::hangUpNode (int heldNode)
+{
+    // The program's end of the pty hangs up, as a hidraw node does whose device has gone: its
+    // reads see a hang-up and its writes fail with EIO. The bed still shows the device. Hanging
+    // up needs CAP_SYS_ADMIN.
+    const auto node = device().node();
+    const int fd =
+        heldNode >= 0 ? heldNode : ::open (node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 || ::syscall (SYS_ioctl, fd, TIOCVHANGUP, 0) != 0)
+        ADD_FAILURE() << "cannot hang up " << node << ": " << std::strerror (errno);
+    if (fd >= 0)
+        ::close (fd);
+
+    const std::lock_guard<std::mutex> guard (m_lock);
+    m_hungUp = true;
+    m_changed.notify_all();
 }
 
 }  // namespace qvxtest

@@ -20,7 +20,10 @@ namespace qvxtest
     uevents like the hardware, and serves its hidraw node from a thread of its own: it reads the
     program's output reports there (65 bytes each: report number 0, then the 64 bytes), lets
     `model` answer each and writes the answers back, 64 bytes each. A removal that the model asks
-    for (Fault::Kind::removal) unplugs it from that thread, in place of the answer.
+    for (Fault::Kind::removal) unplugs it from that thread, in place of the answer; a hang-up
+    (Fault::Kind::hangUp, hangUpAfterAnswer) hangs the program's end of the node up, as a hidraw
+    node whose controller was pulled out, while the bed still shows the device. The faults that
+    fail writes without a hang-up are the simulated controller's only: a pty has no such state.
 
     The bed cannot use a node name twice, so each plug() after the first shows the controller as
     the kernel shows a new device: the next hidraw number and HID instance, on the same port.
@@ -52,6 +55,10 @@ public:
     void unplug();
     /** False once an unplug has ended: its uevents sent, the device gone from sysfs. */
     bool isPlugged() const;
+
+    /** Whether its node has hung up, as the model asked (Fault::Kind::hangUp and
+        hangUpAfterAnswer; a pty cannot fail writes without hanging up). */
+    bool hasHungUp() const;
 
     /** The device as plugged last (or as it will be plugged first). */
     UsbHidDevice device() const;
@@ -100,6 +107,11 @@ private:
     void readFrom (Node& node);
     void handleReport (const std::vector<uint8_t>& report);
     void unplugLocked (std::unique_lock<std::mutex>& lock);
+    /** Stops the output of the node's terminal, which holds the program's writes back; returns
+        the descriptor to hang it up with. */
+    int holdProgramsWrites();
+    /** Hangs the node up, through the descriptor of holdProgramsWrites() when there is one. */
+    void hangUpNode (int heldNode);
 
     UmockdevTestbed& m_testbed;
 
@@ -110,6 +122,7 @@ private:
     bool m_unplugging = false;
     bool m_everPlugged = false;
     bool m_answering = true;
+    bool m_hungUp = false;
     std::list<Node> m_nodes;  // a list: the server holds on to one while plug() adds another
     std::vector<std::vector<uint8_t>> m_outputReports;
     size_t m_bytesAfterUnplug = 0;

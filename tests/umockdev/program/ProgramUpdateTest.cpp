@@ -3,6 +3,7 @@
 #include "umockdev/program/ProgramWithFakeController.h"
 
 #include <algorithm>
+#include <ostream>
 
 using qvxtest::ControllerModel;
 using qvxtest::ProgramWithFakeController;
@@ -13,6 +14,7 @@ namespace
 // The controller's side of the protocol, from its own values.
 constexpr uint8_t cmdCheckMode = 0x00;
 constexpr uint8_t cmdData = 0x03;
+constexpr uint8_t cmdGetStatus = 0x05;
 constexpr uint8_t cmdComplete = 0x06;
 constexpr uint8_t cmdStart = 0x08;
 
@@ -126,3 +128,75 @@ TEST_F (ProgramWithFakeController, ARemovalInTheMiddleOfABlockEndsOnItsErrorWith
     EXPECT_EQ (std::count (memory.begin(), memory.end(), ControllerModel::untouched),
                static_cast<std::ptrdiff_t> (memory.size()));
 }
+
+namespace
+{
+
+using Kind = ControllerModel::Fault::Kind;
+
+struct UnplugMoment
+{
+    const char* name;
+    /** The request at whose answer (or instead of it) the node hangs up: the `nth` of its
+        command, counting from 0. */
+    uint8_t command;
+    int nth;
+    Kind fault;
+    int busyPolls = 0;
+};
+
+void PrintTo (const UnplugMoment& m, std::ostream* os)
+{
+    *os << m.name;
+}
+
+struct ProgramUnplugged : ProgramWithFakeController, testing::WithParamInterface<UnplugMoment>
+{
+};
+
+}  // namespace
+
+// The node hangs up as a hidraw node does when its controller is pulled out: whichever the
+// program meets first, its failed write or the hang-up, the removal's error is on the screen.
+TEST_P (ProgramUnplugged, ShowsTheRemovalsErrorWithNothingSentAfter)
+{
+    const auto& moment = GetParam();
+    controller.model.setBusyPolls (moment.busyPolls);
+    controller.model.addFault ({ moment.command, 0, 1, moment.nth }, { moment.fault });
+    qvxtest::UpdateFileBuilder file;
+    file.firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 }).systemVersion ("1.02").distinctImagePatterns();
+
+    ASSERT_TRUE (controller.plug());
+    start (installWith (file));
+
+    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdCheckMode); }, stepTimeoutMs));
+    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdStart); }, stepTimeoutMs));
+    ASSERT_TRUE (controller.waitUntil ([&] { return controller.hasHungUp(); }, wholeUpdateTimeoutMs))
+        << controller.outputReportCount() << " reports, the last "
+        << describe (controller.lastOutputReport());
+    ASSERT_TRUE (showsScreen (removedScreen)) << "not the removal's error screen";
+
+    const auto reports = controller.outputReports();
+    const auto ofCommand =
+        std::count_if (reports.begin(), reports.end(),
+                       [&] (const auto& r) { return r.size() > 2 && r[2] == moment.command; });
+    EXPECT_EQ (ofCommand, moment.nth + 1);
+    EXPECT_EQ (reports.back()[2], moment.command) << describe (reports.back());
+    EXPECT_FALSE (received (cmdComplete));
+
+    // Close offers no abort report to a removed controller.
+    ASSERT_TRUE (typeReturnUntil ([&] { return program->hasExited(); }, stepTimeoutMs));
+    expectCleanExit();
+    EXPECT_EQ (controller.outputReports().size(), reports.size());
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Moments, ProgramUnplugged,
+    testing::Values (
+        UnplugMoment{ "WhileItWaitsForAnAnswer", cmdData, 96, Kind::hangUp },
+        UnplugMoment{ "RightAfterAnAnswer", cmdData, 96, Kind::hangUpAfterAnswer },
+        // The next poll waits 100 ms: the hang-up is seen before its write.
+        UnplugMoment{ "TheHangUpSeenBeforeTheWrite", cmdGetStatus, 0, Kind::hangUpAfterAnswer, 1 },
+        // The last of the 16 blocks is written: the completion report is next.
+        UnplugMoment{ "RightBeforeTheCompletionReport", cmdGetStatus, 15, Kind::hangUpAfterAnswer }),
+    [] (const testing::TestParamInfo<UnplugMoment>& info) { return std::string (info.param.name); });
