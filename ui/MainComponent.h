@@ -89,6 +89,10 @@ private:
     /** Set once Cancel or a quit has begun: later clicks do nothing. */
     bool m_quitting = false;
 
+    /** The screens whose buttons were laid out last, as the row of the buttons' table that
+        UpdateDrawing went by: a new row gives the buttons another meaning. */
+    int32_t m_buttonsRow = STATE_INIT;
+
     void okClicked();
     void cancelClicked();
     void quit();

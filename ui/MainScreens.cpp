@@ -11,6 +11,9 @@ namespace
 {
 constexpr float textHeight = 13.0f;
 
+// The usual limit for two clicks to count as a double click.
+constexpr int doubleClickMs = 500;
+
 const juce::Colour screenColour (234, 234, 234);
 const juce::Colour mainImageBarColour (250, 50, 200);
 const juce::Colour otherImageBarColour (8, 8, 8);
@@ -34,6 +37,20 @@ juce::Rectangle<int> rightButtonPlace (int w, int h)
 juce::Rectangle<int> leftButtonPlace (int w, int h)
 {
     return { w - 230, h - 40, 100, 20 };
+}
+
+/** The row of the buttons' table that a state takes: the buttons do the same on every screen of
+    a row. STATE_START keeps the version screen's buttons, the transfer screens hide both, every
+    error screen offers Close alone. */
+int32_t buttonsRow (int32_t state)
+{
+    if (state == STATE_START)
+        return STATE_READY;
+    if (UpdState::isTransferring (state))
+        return STATE_BLOCK;
+    if (UpdState::isError (state))
+        return ERR_GENERAL;
+    return state;
 }
 
 juce::String errorSuffix (int32_t state)
@@ -146,6 +163,19 @@ void MainComponent::UpdateDrawing()
 
     m_pOkButton->setFont (fontName);
     m_pCancelButton->setFont (fontName);
+
+    // A button that now does something else may be under the resting pointer, or in the middle
+    // of a press: the second press of a double click on OK would be Start, and the version screen
+    // is the user's one look at the versions before the firmware is written. So a button takes
+    // only a press that began on its new screen as the user saw it.
+    const auto row = buttonsRow (state);
+
+    if (row != m_buttonsRow)
+    {
+        m_buttonsRow = row;
+        m_pOkButton->refusePressesFor (doubleClickMs);
+        m_pCancelButton->refusePressesFor (doubleClickMs);
+    }
 
     const auto rightPlace = rightButtonPlace (getWidth(), getHeight());
     const auto leftPlace = leftButtonPlace (getWidth(), getHeight());
