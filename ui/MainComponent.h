@@ -93,6 +93,10 @@ private:
         UpdateDrawing went by: a new row gives the buttons another meaning. */
     int32_t m_buttonsRow = STATE_INIT;
 
+    /** The row of the buttons' table that a state takes: the buttons do the same on every
+        screen of a row. */
+    static int32_t buttonsRow (int32_t state);
+
     void okClicked();
     void cancelClicked();
     void quit();

@@ -39,11 +39,17 @@ juce::Rectangle<int> leftButtonPlace (int w, int h)
     return { w - 230, h - 40, 100, 20 };
 }
 
-/** The row of the buttons' table that a state takes: the buttons do the same on every screen of
-    a row. STATE_START keeps the version screen's buttons, the transfer screens hide both, every
-    error screen offers Close alone. */
-int32_t buttonsRow (int32_t state)
+juce::String errorSuffix (int32_t state)
 {
+    return "\n\nError ID:\t0x" +
+           formatText ("%04s", oneArgument (juce::String::toHexString (state).toUpperCase()));
+}
+}  // namespace
+
+int32_t MainComponent::buttonsRow (int32_t state)
+{
+    // STATE_START keeps the version screen's buttons, the transfer screens hide both, every error
+    // screen offers Close alone.
     if (state == STATE_START)
         return STATE_READY;
     if (UpdState::isTransferring (state))
@@ -52,13 +58,6 @@ int32_t buttonsRow (int32_t state)
         return ERR_GENERAL;
     return state;
 }
-
-juce::String errorSuffix (int32_t state)
-{
-    return "\n\nError ID:\t0x" +
-           formatText ("%04s", oneArgument (juce::String::toHexString (state).toUpperCase()));
-}
-}  // namespace
 
 void MainComponent::addText (const juce::String& text, bool bold, float x, float y, float width, float height)
 {
