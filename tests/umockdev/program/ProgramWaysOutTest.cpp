@@ -181,6 +181,7 @@ TEST_F (ProgramWaysOut, CloseAfterAControllerArrivedLateEndsTheProgramInEverySta
             continue;
         }
 
+        const auto shownAt = now();
         const auto reportsBefore = controller.outputReportCount();
         ASSERT_TRUE (controller.plug());
 
@@ -191,6 +192,12 @@ TEST_F (ProgramWaysOut, CloseAfterAControllerArrivedLateEndsTheProgramInEverySta
             failed ("the program did not take the controller that arrived; " + describeEnd());
             continue;
         }
+
+        // The user has read the screen: a press in the first moments after the screen changed,
+        // where OK stood, is not taken.
+        const auto untilRead = shownAt + 1000 - now();
+        if (untilRead > 0)
+            juce::Thread::sleep (juce::roundToInt (untilRead));
 
         const auto released = pressReturn();
         const auto endedAt = program->waitForExit (quitTimeoutMs) ? now() : 0.0;
