@@ -40,6 +40,7 @@ void AlineButton::setStyle (const int& styleFlags)
 void AlineButton::refusePressesFor (int milliseconds)
 {
     m_refusePressesUntil = juce::Time::getMillisecondCounterHiRes() + milliseconds;
+    m_refusedSinceMouseDown = true;
 
     if (m_returnPending)
     {
@@ -109,7 +110,11 @@ bool AlineButton::keyStateChanged (bool isKeyDown)
 
 void AlineButton::mouseDown (const juce::MouseEvent& event)
 {
-    m_mouseRefused = refusesPressesNow();
+    // A busy message thread may take the second press of a double click late, so it is known by
+    // JUCE's count of clicks too, which goes by the X server's times of the presses.
+    const auto continuesARefusedDoubleClick = event.getNumberOfClicks() > 1 && m_refusedSinceMouseDown;
+    m_refusedSinceMouseDown = false;
+    m_mouseRefused = refusesPressesNow() || continuesARefusedDoubleClick;
 
     if (!m_mouseRefused)
         juce::Button::mouseDown (event);

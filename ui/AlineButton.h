@@ -29,8 +29,8 @@ public:
     void setStyle (const int& styleFlags);
 
     /** Presses that begin within this many milliseconds from now, of the mouse button or of
-        Return, do nothing: no pressed face and no click, however long they are held. So does a
-        press under way now. */
+        Return, do nothing: no pressed face and no click, however long they are held. So do a
+        press under way now and the later presses of a double click begun before now. */
     void refusePressesFor (int milliseconds);
 
     /** Return without shift, control, alt or command: the face shows pressed and the click
@@ -64,6 +64,8 @@ private:
     /** A Return or a mouse press under way that was refused: it ends with no click. */
     bool m_returnRefused = false;
     bool m_mouseRefused = false;
+    /** Presses were refused since the last mouse press here. */
+    bool m_refusedSinceMouseDown = false;
 
     bool refusesPressesNow() const;
 

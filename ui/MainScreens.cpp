@@ -11,9 +11,6 @@ namespace
 {
 constexpr float textHeight = 13.0f;
 
-// The usual limit for two clicks to count as a double click.
-constexpr int doubleClickMs = 500;
-
 const juce::Colour screenColour (234, 234, 234);
 const juce::Colour mainImageBarColour (250, 50, 200);
 const juce::Colour otherImageBarColour (8, 8, 8);
