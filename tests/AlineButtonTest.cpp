@@ -377,6 +377,27 @@ TEST (AlineButtonReturn, APressThatBeganWhilePressesAreRefusedNeverShowsNorClick
     }
 }
 
+TEST (AlineButtonReturn, AReleaseWhoseClickIsStillOnItsWayWhenPressesAreRefusedGivesNone)
+{
+    AlineButton button ("OK");
+    button.setBounds (0, 0, 100, 20);
+    ClickCounter counter;
+    button.addListener (&counter);
+
+    // The click of a release comes through the message loop, where a change of the screen may be
+    // waiting before it.
+    ASSERT_TRUE (button.keyPressed (juce::KeyPress (juce::KeyPress::returnKey)));
+    ASSERT_TRUE (button.keyStateChanged (false));
+    button.refusePressesFor (60000);
+    qvxtest::pumpFor (300);
+    EXPECT_EQ (counter.clicks, 0);
+
+    // Clicks that do not come from Return are not taken back.
+    button.triggerClick();
+    EXPECT_TRUE (qvxtest::pumpUntil ([&] { return counter.clicks > 0; }, 3000));
+    button.removeListener (&counter);
+}
+
 TEST (AlineButtonLook, TheButtonUsesItsOwnLookAndLetsItGoCleanly)
 {
     auto button = std::make_unique<AlineButton> ("OK");

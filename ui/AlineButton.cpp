@@ -42,6 +42,9 @@ void AlineButton::refusePressesFor (int milliseconds)
     m_refusePressesUntil = juce::Time::getMillisecondCounterHiRes() + milliseconds;
     m_refusedSinceMouseDown = true;
 
+    // Released before now, meant for what the button did then.
+    m_returnClicksTakenBack = m_returnClicksPosted;
+
     if (m_returnPending)
     {
         m_returnPending = false;
@@ -104,8 +107,27 @@ bool AlineButton::keyStateChanged (bool isKeyDown)
     // The click is posted: it stands even if the focus passes through the window meanwhile.
     m_returnPending = false;
     repaint();
+    ++m_returnClicksPosted;
     triggerClick();
     return true;
+}
+
+void AlineButton::handleCommandMessage (int commandId)
+{
+    // Messages come in the order posted, and in the program only Return posts clicks: the next
+    // one to come is the oldest Return click.
+    if (m_returnClicksPosted > 0)
+    {
+        --m_returnClicksPosted;
+
+        if (m_returnClicksTakenBack > 0)
+        {
+            --m_returnClicksTakenBack;
+            return;
+        }
+    }
+
+    juce::Button::handleCommandMessage (commandId);
 }
 
 void AlineButton::mouseDown (const juce::MouseEvent& event)

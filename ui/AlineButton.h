@@ -30,7 +30,8 @@ public:
 
     /** Presses that begin within this many milliseconds from now, of the mouse button or of
         Return, do nothing: no pressed face and no click, however long they are held. So do a
-        press under way now and the later presses of a double click begun before now. */
+        press under way now, a Return click not yet delivered and the later presses of a double
+        click begun before now. */
     void refusePressesFor (int milliseconds);
 
     /** Return without shift, control, alt or command: the face shows pressed and the click
@@ -44,6 +45,10 @@ public:
     void mouseDown (const juce::MouseEvent& event) override;
     void mouseDrag (const juce::MouseEvent& event) override;
     void mouseUp (const juce::MouseEvent& event) override;
+
+    /** Delivers the clicks that triggerClick posted, but those of Return that a refusal has
+        taken back. */
+    void handleCommandMessage (int commandId) override;
 
 protected:
     /** A Return pressed here and released elsewhere gives no click. */
@@ -66,6 +71,9 @@ private:
     bool m_mouseRefused = false;
     /** Presses were refused since the last mouse press here. */
     bool m_refusedSinceMouseDown = false;
+    /** Return clicks posted and not yet delivered, and how many of them a refusal took back. */
+    int m_returnClicksPosted = 0;
+    int m_returnClicksTakenBack = 0;
 
     bool refusesPressesNow() const;
 
