@@ -296,28 +296,105 @@ TEST (AlineButtonReturn, TheFaceShowsPressedFromThePressToTheRelease)
     button.removeListener (&counter);
 }
 
-TEST (AlineButtonReturn, KeyRepeatsGiveOneClickAndAnotherReleaseNone)
+TEST (AlineButtonReturn, KeyRepeatsGiveOneClickAndEveryPressItsOwn)
 {
     AlineButton button ("OK");
     button.setBounds (0, 0, 100, 20);
     ClickCounter counter;
     button.addListener (&counter);
 
-    // A held key repeats its press; JUCE passes on no release in between, or, when the repeat's
-    // press comes a moment late, a release that the press then takes back.
+    // A held key repeats its press, and the X server reports one release when it comes up.
     for (int i = 0; i < 5; ++i)
         ASSERT_TRUE (button.keyPressed (juce::KeyPress (juce::KeyPress::returnKey)));
 
-    EXPECT_TRUE (button.keyStateChanged (false));
-    ASSERT_TRUE (button.keyPressed (juce::KeyPress (juce::KeyPress::returnKey)));
     qvxtest::pumpFor (300);
-    EXPECT_EQ (counter.clicks, 0) << "a release followed at once by a repeat's press";
+    EXPECT_EQ (counter.clicks, 0) << "a click while the key is held";
 
     EXPECT_TRUE (button.keyStateChanged (false));
     EXPECT_TRUE (qvxtest::pumpUntil ([&] { return counter.clicks > 0; }, 3000));
     EXPECT_FALSE (button.keyStateChanged (false)) << "a second key-up without a press";
     qvxtest::pumpFor (300);
     EXPECT_EQ (counter.clicks, 1);
+
+    // The next press is a press of its own.
+    ASSERT_TRUE (button.keyPressed (juce::KeyPress (juce::KeyPress::returnKey)));
+    EXPECT_TRUE (button.keyStateChanged (false));
+    EXPECT_TRUE (qvxtest::pumpUntil ([&] { return counter.clicks > 1; }, 3000));
+    qvxtest::pumpFor (300);
+    EXPECT_EQ (counter.clicks, 2);
+    button.removeListener (&counter);
+}
+
+TEST (AlineButtonReturn, APressThatBeganWhilePressesAreRefusedNeverShowsNorClicks)
+{
+    struct Case
+    {
+        const char* name;
+        bool pressedBefore;  // the press was under way when the refusal began
+    };
+
+    const Case cases[] = { { "pressed during the refusal", false }, { "pressed before the refusal", true } };
+    const auto pressedFace = juce::Colour (82, 156, 231);
+    const auto normalFace = juce::Colours::white.darker (0.2f);
+
+    for (const auto& c : cases)
+    {
+        AlineButton button ("OK");
+        button.setButtonText ({});
+        button.setBounds (0, 0, 100, 41);
+        ClickCounter counter;
+        button.addListener (&counter);
+
+        if (c.pressedBefore)
+        {
+            ASSERT_TRUE (button.keyPressed (juce::KeyPress (juce::KeyPress::returnKey))) << c.name;
+        }
+
+        button.refusePressesFor (60000);
+
+        // The press and its repeats are the button's, taken by nobody else.
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE (button.keyPressed (juce::KeyPress (juce::KeyPress::returnKey))) << c.name;
+
+        expectNear (paintButton (button).getPixelAt (50, 20), normalFace, 2, std::string (c.name) + ", held");
+        EXPECT_TRUE (button.keyStateChanged (false)) << c.name;
+        qvxtest::pumpFor (300);
+        EXPECT_EQ (counter.clicks, 0) << c.name;
+        expectNear (paintButton (button).getPixelAt (50, 20), normalFace, 2,
+                    std::string (c.name) + ", released");
+
+        // Once the refusal is over, a press is taken again.
+        button.refusePressesFor (1);
+        qvxtest::pumpFor (50);
+        ASSERT_TRUE (button.keyPressed (juce::KeyPress (juce::KeyPress::returnKey))) << c.name;
+        expectNear (paintButton (button).getPixelAt (50, 20), pressedFace, 2,
+                    std::string (c.name) + ", later");
+        EXPECT_TRUE (button.keyStateChanged (false)) << c.name;
+        EXPECT_TRUE (qvxtest::pumpUntil ([&] { return counter.clicks > 0; }, 3000)) << c.name;
+        qvxtest::pumpFor (50);
+        EXPECT_EQ (counter.clicks, 1) << c.name;
+        button.removeListener (&counter);
+    }
+}
+
+TEST (AlineButtonReturn, AReleaseWhoseClickIsStillOnItsWayWhenPressesAreRefusedGivesNone)
+{
+    AlineButton button ("OK");
+    button.setBounds (0, 0, 100, 20);
+    ClickCounter counter;
+    button.addListener (&counter);
+
+    // The click of a release comes through the message loop, where a change of the screen may be
+    // waiting before it.
+    ASSERT_TRUE (button.keyPressed (juce::KeyPress (juce::KeyPress::returnKey)));
+    ASSERT_TRUE (button.keyStateChanged (false));
+    button.refusePressesFor (60000);
+    qvxtest::pumpFor (300);
+    EXPECT_EQ (counter.clicks, 0);
+
+    // Clicks that do not come from Return are not taken back.
+    button.triggerClick();
+    EXPECT_TRUE (qvxtest::pumpUntil ([&] { return counter.clicks > 0; }, 3000));
     button.removeListener (&counter);
 }
 

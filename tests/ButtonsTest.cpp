@@ -498,6 +498,57 @@ TEST_F (Buttons, OkPressedAgainWhileTheFirstPassRunsChecksTheFileOnlyOnce)
     EXPECT_EQ (checks, 1);
 }
 
+TEST_F (Buttons, OkDoesWhatTheScreenOnShowOffersNotWhatTheWorkerHasMovedOnTo)
+{
+    // The worker has set the state; its redraw has not come yet.
+    struct Case
+    {
+        const char* name;
+        int32_t shown;
+        int32_t state;
+    };
+
+    const Case cases[] = {
+        // Start would be taken before the versions were on the screen.
+        { "versions ready under the language screen", STATE_INIT, STATE_READY },
+        // OK would quit before the error was on the screen.
+        { "an error under the language screen", STATE_INIT, ERR_TIMEOUT },
+        // Start would quit.
+        { "an error under the version screen", STATE_READY, ERR_TIMEOUT },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto& component = start (false, false);
+        pumpFor (50);  // the list's first notification redraws the screen
+        component.m_fileReady = 8;
+        UpdateStateProbe::put (component.m_state, c.shown);
+        component.UpdateDrawing();
+        UpdateStateProbe::put (component.m_state, c.state);
+
+        click (component.m_pOkButton);
+        EXPECT_EQ (component.m_state.load(), c.state) << std::hex << component.m_state.load();
+        EXPECT_FALSE (component.m_startPressed);
+        EXPECT_FALSE (quitRequested());
+
+        // Once the screen has caught up, OK does what it offers.
+        component.UpdateDrawing();
+        click (component.m_pOkButton);
+
+        if (c.state == STATE_READY)
+        {
+            EXPECT_EQ (component.m_state.load(), STATE_START);
+        }
+        else
+        {
+            EXPECT_TRUE (quitRequested());
+        }
+
+        application->quitRequests = 0;
+    }
+}
+
 TEST_F (Buttons, DestructionDuringTheTransferStopsTheWorker)
 {
     auto& component = start();

@@ -2,14 +2,6 @@
 
 #include "ui/CustomLookAndFeel.h"
 
-namespace
-{
-// JUCE tells a key repeat's release from a real one by the press queued right behind it; on a
-// loaded machine that press can arrive a moment later. A release stands once no press has
-// followed it for this long: too short for a hand to notice.
-constexpr int releaseSettleMs = 30;
-}  // namespace
-
 AlineButton::AlineButton (const juce::String& name)
     : juce::Button (name)
 {
@@ -45,6 +37,33 @@ void AlineButton::setStyle (const int& styleFlags)
     m_style = styleFlags;
 }
 
+void AlineButton::refusePressesFor (int milliseconds)
+{
+    m_refusePressesUntil = juce::Time::getMillisecondCounterHiRes() + milliseconds;
+    m_refusedSinceMouseDown = true;
+
+    // Released before now, meant for what the button did then.
+    m_returnClicksTakenBack = m_returnClicksPosted;
+
+    if (m_returnPending)
+    {
+        m_returnPending = false;
+        m_returnRefused = true;
+        repaint();
+    }
+
+    if (isDown())
+    {
+        m_mouseRefused = true;
+        setState (isOver() ? buttonOver : buttonNormal);
+    }
+}
+
+bool AlineButton::refusesPressesNow() const
+{
+    return juce::Time::getMillisecondCounterHiRes() < m_refusePressesUntil;
+}
+
 bool AlineButton::keyPressed (const juce::KeyPress& key)
 {
     const auto modifiers = juce::ModifierKeys::shiftModifier | juce::ModifierKeys::ctrlModifier |
@@ -53,46 +72,103 @@ bool AlineButton::keyPressed (const juce::KeyPress& key)
     if (key.getKeyCode() != juce::KeyPress::returnKey || key.getModifiers().testFlags (modifiers))
         return false;
 
-    // Key repeats while the key is held only set the flag again, and take back a release that
-    // came just before them.
+    // A held key repeats its press with no release in between: a repeat belongs to the press
+    // under way, taken or refused.
+    if (m_returnPending || m_returnRefused)
+        return true;
+
+    if (refusesPressesNow())
+    {
+        m_returnRefused = true;
+        return true;
+    }
+
     m_returnPending = true;
-    m_releaseTimer.stopTimer();
     repaint();
     return true;
 }
 
 bool AlineButton::keyStateChanged (bool isKeyDown)
 {
-    // The click comes from the key-up event itself, not from a paint that may never follow. JUCE
-    // has updated its key table from this very event just before: if Return still reads as down,
-    // another key went up.
-    if (isKeyDown || !m_returnPending || juce::KeyPress::isKeyCurrentlyDown (juce::KeyPress::returnKey))
+    // JUCE has updated its key table from this very event just before: if Return still reads as
+    // down, another key went up.
+    if (isKeyDown || juce::KeyPress::isKeyCurrentlyDown (juce::KeyPress::returnKey))
         return false;
 
-    m_releaseTimer.startTimer (releaseSettleMs);
+    if (m_returnRefused)
+    {
+        m_returnRefused = false;
+        return true;
+    }
+
+    if (!m_returnPending)
+        return false;
+
+    // The click is posted: it stands even if the focus passes through the window meanwhile.
+    m_returnPending = false;
+    repaint();
+    ++m_returnClicksPosted;
+    triggerClick();
     return true;
 }
 
-void AlineButton::clickOnRelease()
+void AlineButton::handleCommandMessage (int commandId)
 {
-    m_releaseTimer.stopTimer();
+    // Messages come in the order posted, and in the program only Return posts clicks: the next
+    // one to come is the oldest Return click.
+    if (m_returnClicksPosted > 0)
+    {
+        --m_returnClicksPosted;
 
-    if (!m_returnPending)
+        if (m_returnClicksTakenBack > 0)
+        {
+            --m_returnClicksTakenBack;
+            return;
+        }
+    }
+
+    juce::Button::handleCommandMessage (commandId);
+}
+
+void AlineButton::mouseDown (const juce::MouseEvent& event)
+{
+    // A busy message thread may take the second press of a double click late, so it is known by
+    // JUCE's count of clicks too, which goes by the X server's times of the presses.
+    const auto continuesARefusedDoubleClick = event.getNumberOfClicks() > 1 && m_refusedSinceMouseDown;
+    m_refusedSinceMouseDown = false;
+    m_mouseRefused = refusesPressesNow() || continuesARefusedDoubleClick;
+
+    if (!m_mouseRefused)
+        juce::Button::mouseDown (event);
+}
+
+void AlineButton::mouseDrag (const juce::MouseEvent& event)
+{
+    if (!m_mouseRefused)
+        juce::Button::mouseDrag (event);
+}
+
+void AlineButton::mouseUp (const juce::MouseEvent& event)
+{
+    if (!m_mouseRefused)
+    {
+        juce::Button::mouseUp (event);
         return;
+    }
 
-    m_returnPending = false;
-    repaint();
-    triggerClick();
+    // JUCE may have taken the held mouse button for a press meanwhile (its state follows the
+    // mouse on focus and visibility changes): it ends here, without a click.
+    m_mouseRefused = false;
+    setState (isMouseOver() ? buttonOver : buttonNormal);
 }
 
 void AlineButton::focusLost (FocusChangeType cause)
 {
-    // Once Return came up here the click stands: a late focus-in from X moves the focus through
-    // the window and back in that moment. Before the release, the release goes to whatever has
-    // the focus now.
-    if (m_returnPending && !m_releaseTimer.isTimerRunning())
+    // Before the release, the release goes to whatever has the focus now.
+    if (m_returnPending || m_returnRefused)
     {
         m_returnPending = false;
+        m_returnRefused = false;
         repaint();
     }
 
@@ -105,7 +181,7 @@ void AlineButton::paintButton (juce::Graphics& g, bool shouldDrawButtonAsHighlig
     const auto faceColour =
         findColour (getToggleState() ? juce::TextButton::buttonOnColourId : juce::TextButton::buttonColourId);
     getLookAndFeel().drawButtonBackground (g, *this, faceColour, shouldDrawButtonAsHighlighted,
-                                           shouldDrawButtonAsDown || m_returnPending);
+                                           (shouldDrawButtonAsDown && !m_mouseRefused) || m_returnPending);
 
     const auto width = getWidth();
     const auto height = getHeight();

@@ -7,9 +7,11 @@ class BtnLookAndFeel;
 /** The program's push button: one centred line of caption in a typeface and style that its
     owner sets, a shaded face drawn by its own BtnLookAndFeel, a thin grey frame while it has the
     keyboard focus, and a click on Return that comes when the key is released: one click per
-    press, however long the key is held.
+    press, however long the key is held. Its owner can have it refuse the presses that begin
+    within a while, when the button comes to mean something else.
 
-    Message thread only. */
+    A held key counts as one press only where the X server reports it as repeated presses and one
+    release (platform/KeyRepeat.h). Message thread only. */
 class AlineButton : public juce::Button
 {
 public:
@@ -26,13 +28,27 @@ public:
     /** The juce::Font style flags of the caption (0 plain, 1 bold); shows at the next paint. */
     void setStyle (const int& styleFlags);
 
+    /** Presses that begin within this many milliseconds from now, of the mouse button or of
+        Return, do nothing: no pressed face and no click, however long they are held. So do a
+        press under way now, a Return click not yet delivered and the later presses of a double
+        click begun before now. */
+    void refusePressesFor (int milliseconds);
+
     /** Return without shift, control, alt or command: the face shows pressed and the click
         follows the key's release. Returns false for every other key press. */
     bool keyPressed (const juce::KeyPress& key) override;
 
-    /** The release of a Return taken by keyPressed clicks the button, unless a key repeat's press
-        follows at once. Returns true when the event was that release. */
+    /** The release of a Return taken by keyPressed clicks the button. Returns true when the
+        event was that release. */
     bool keyStateChanged (bool isKeyDown) override;
+
+    void mouseDown (const juce::MouseEvent& event) override;
+    void mouseDrag (const juce::MouseEvent& event) override;
+    void mouseUp (const juce::MouseEvent& event) override;
+
+    /** Delivers the clicks that triggerClick posted, but those of Return that a refusal has
+        taken back. */
+    void handleCommandMessage (int commandId) override;
 
 protected:
     /** A Return pressed here and released elsewhere gives no click. */
@@ -48,22 +64,18 @@ private:
     juce::int32 m_style = 0;
     bool m_returnPending = false;
 
-    /** Gives the click once a release of Return has stood for a moment. */
-    class ReleaseTimer : public juce::Timer
-    {
-    public:
-        explicit ReleaseTimer (AlineButton& owner)
-            : m_owner (owner)
-        {
-        }
-        void timerCallback() override { m_owner.clickOnRelease(); }
+    /** Until when presses are refused (juce::Time::getMillisecondCounterHiRes). */
+    double m_refusePressesUntil = 0.0;
+    /** A Return or a mouse press under way that was refused: it ends with no click. */
+    bool m_returnRefused = false;
+    bool m_mouseRefused = false;
+    /** Presses were refused since the last mouse press here. */
+    bool m_refusedSinceMouseDown = false;
+    /** Return clicks posted and not yet delivered, and how many of them a refusal took back. */
+    int m_returnClicksPosted = 0;
+    int m_returnClicksTakenBack = 0;
 
-    private:
-        AlineButton& m_owner;
-    };
-    ReleaseTimer m_releaseTimer{ *this };
-
-    void clickOnRelease();
+    bool refusesPressesNow() const;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AlineButton)
 };

@@ -20,6 +20,11 @@ void MainComponent::okClicked()
 {
     const auto state = m_state.load();
 
+    // OK does what the screen on show offers: the worker moves the state on before the screen
+    // catches up, and Start is only for versions that the user has seen.
+    if (buttonsRow (state) != m_buttonsRow)
+        return;
+
     if (state == STATE_INIT)
     {
         // Pressed again while the worker's first pass runs: its device checks are marking the

@@ -47,6 +47,10 @@ MainComponent::MainComponent (EngineSettings settings)
     m_pOkButton = makeButton ("OK");
     m_pCancelButton = makeButton ("Cancel");
 
+    // The buttons know the second press of a double click by JUCE's count (AlineButton), up to
+    // the limit that the screens go by.
+    juce::MouseEvent::setDoubleClickTimeout (doubleClickMs);
+
     // OK comes first wherever JUCE picks a default button (a click on the list, which wants no
     // focus, passes it on), whatever the layout: left of OK, Cancel would come first.
     m_pOkButton->setExplicitFocusOrder (1);

@@ -85,6 +85,17 @@ private:
     /** Set once Cancel or a quit has begun: later clicks do nothing. */
     bool m_quitting = false;
 
+    /** The usual limit for two clicks to count as a double click. */
+    static constexpr int doubleClickMs = 500;
+
+    /** The screens whose buttons were laid out last, as the row of the buttons' table that
+        UpdateDrawing went by: a new row gives the buttons another meaning. */
+    int32_t m_buttonsRow = STATE_INIT;
+
+    /** The row of the buttons' table that a state takes: the buttons do the same on every
+        screen of a row. */
+    static int32_t buttonsRow (int32_t state);
+
     void okClicked();
     void cancelClicked();
     void quit();

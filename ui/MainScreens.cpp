@@ -43,6 +43,19 @@ juce::String errorSuffix (int32_t state)
 }
 }  // namespace
 
+int32_t MainComponent::buttonsRow (int32_t state)
+{
+    // STATE_START keeps the version screen's buttons, the transfer screens hide both, every error
+    // screen offers Close alone.
+    if (state == STATE_START)
+        return STATE_READY;
+    if (UpdState::isTransferring (state))
+        return STATE_BLOCK;
+    if (UpdState::isError (state))
+        return ERR_GENERAL;
+    return state;
+}
+
 void MainComponent::addText (const juce::String& text, bool bold, float x, float y, float width, float height)
 {
     const juce::Font font (TxtLoader::getInstance()->getFont(), textHeight,
@@ -146,6 +159,19 @@ void MainComponent::UpdateDrawing()
 
     m_pOkButton->setFont (fontName);
     m_pCancelButton->setFont (fontName);
+
+    // A button that now does something else may be under the resting pointer, or in the middle
+    // of a press: the second press of a double click on OK would be Start, and the version screen
+    // is the user's one look at the versions before the firmware is written. So a button takes
+    // only a press that began on its new screen as the user saw it.
+    const auto row = buttonsRow (state);
+
+    if (row != m_buttonsRow)
+    {
+        m_buttonsRow = row;
+        m_pOkButton->refusePressesFor (doubleClickMs);
+        m_pCancelButton->refusePressesFor (doubleClickMs);
+    }
 
     const auto rightPlace = rightButtonPlace (getWidth(), getHeight());
     const auto leftPlace = leftButtonPlace (getWidth(), getHeight());

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "platform/KeyRepeat.h"
 #include "ui/MainComponent.h"
 
 MainWindow::MainWindow (EngineSettings settings)
@@ -30,6 +31,10 @@ MainWindow::MainWindow (EngineSettings settings)
     setWantsKeyboardFocus (false);
 
     setVisible (true);
+
+    // Return clicks the buttons when it comes up: a held key must not come up with every repeat.
+    // JUCE's display connection exists now that the window does.
+    platform::useDetectableKeyRepeat();
 }
 
 MainWindow::~MainWindow()

@@ -114,24 +114,24 @@ int UpdateEngine::ParseUpdFile (const juce::File& file, int requiredSize, unsign
     if (!file.exists())
         return ERR_FILE_NOT_FOUND;
 
-    if (!file.existsAsFile())
+    // A file that cannot be opened is a load error whatever its size; so is anything but a
+    // regular file, a pipe among them, which would hold the window until something writes to it.
+    // The size is known before a byte is read, so that a file of another size, however large, is
+    // never read.
+    const auto stream = openRegularFile (file);
+
+    if (stream == nullptr)
         return ERR_FILE_LOAD;
 
-    // A file that cannot be opened is a load error whatever its size. Its size is known before a
-    // byte is read, so that a file of another size, however large, is never read.
-    juce::FileInputStream stream (file);
-
-    if (!stream.openedOk())
-        return ERR_FILE_LOAD;
-
-    if (stream.getTotalLength() != requiredSize)
+    if (stream->getTotalLength() != requiredSize)
         return ERR_FILE_SIZE;
 
     // Exactly the size and not a byte more: a file that changes under the read is not loaded.
     juce::MemoryBlock contents (static_cast<size_t> (requiredSize));
     char beyond = 0;
 
-    if (readFully (stream, contents.getData(), requiredSize) != requiredSize || stream.read (&beyond, 1) != 0)
+    if (readFully (*stream, contents.getData(), requiredSize) != requiredSize ||
+        stream->read (&beyond, 1) != 0)
         return ERR_FILE_LOAD;
 
     const auto* bytes = static_cast<const uint8_t*> (contents.getData());

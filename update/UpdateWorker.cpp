@@ -256,14 +256,11 @@ bool UpdateEngine::readCheckedBlock (const UpdImage& image, int64_t fileOffset, 
     if (fileOffset < 0 || fileOffset + length > checkedSize)
         return false;
 
-    // The size first, without opening: a file of another size has changed, and opening a
-    // pipe put in its place would wait for a writer.
-    if (!image.m_file.existsAsFile() || image.m_file.getSize() != checkedSize)
-        return false;
+    // Only a regular file, opened without waiting for a pipe's writer; one of another size has
+    // changed.
+    const auto stream = openRegularFile (image.m_file);
 
-    std::unique_ptr<juce::FileInputStream> stream (image.m_file.createInputStream());
-
-    if (stream == nullptr || !stream->setPosition (fileOffset) ||
+    if (stream == nullptr || stream->getTotalLength() != checkedSize || !stream->setPosition (fileOffset) ||
         readFully (*stream, block.getData(), length) != length)
         return false;
 

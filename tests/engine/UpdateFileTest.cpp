@@ -13,8 +13,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <future>
 #include <string>
 #include <sys/inotify.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -495,6 +498,59 @@ TEST_F (UpdateFileTest, AFileThatCannotBeOpenedIsALoadErrorAndOneOfAnotherSizeIs
 
         EXPECT_EQ (fresh.m_state.load(), c.expectedState) << std::hex << fresh.m_state.load();
         EXPECT_EQ (fresh.m_updImage[UPD_KIND_SYS].m_status, c.expectedState);
+    }
+}
+
+TEST_F (UpdateFileTest, AnythingButARegularFileIsALoadErrorAtOnce)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<bool (const juce::File&)> make;
+    };
+
+    const Case cases[] = {
+        // Opening a pipe for reading waits until something opens it for writing.
+        { "pipe with nothing writing to it",
+          [] (const juce::File& f) { return ::mkfifo (f.getFullPathName().toRawUTF8(), 0600) == 0; } },
+        // States 0 bytes and reads as many zeros as asked for.
+        { "device",
+          [] (const juce::File& f) { return juce::File ("/dev/zero").createSymbolicLink (f, true); } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        TemporaryFolder other;
+        TestEngine fresh (lookingIn (other.get()));
+        const auto file = other.getChildFile ("qvx720__v100.bin");
+        ASSERT_TRUE (c.make (file)) << std::strerror (errno);
+
+        // On a thread of its own, so that a check that waits can be seen waiting and let go.
+        std::promise<void> done;
+        auto checked = done.get_future();
+        std::thread check (
+            [&]
+            {
+                fresh.CheckUpdFile();
+                done.set_value();
+            });
+
+        const auto returned = checked.wait_for (std::chrono::seconds (10)) == std::future_status::ready;
+
+        if (!returned)
+        {
+            // A writer ends the wait of a pipe's open.
+            const int writer = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (writer >= 0)
+                ::close (writer);
+        }
+
+        check.join();
+
+        EXPECT_TRUE (returned) << "the check was still waiting after 10 s";
+        EXPECT_EQ (fresh.m_state.load(), ERR_FILE_LOAD) << std::hex << fresh.m_state.load();
+        EXPECT_EQ (fresh.m_fileReady, 0);
     }
 }
 

@@ -23,24 +23,6 @@ void KeySender::send (unsigned long window, Key key, bool press, unsigned long t
     if (m_display == nullptr)
         return;
 
-    queue (window, key, press, time);
-    XFlush (static_cast<Display*> (m_display));
-}
-
-void KeySender::sendRepeat (unsigned long window, Key key, unsigned long time)
-{
-    if (m_display == nullptr)
-        return;
-
-    // In one flush, so that the receiver finds the press already queued behind the release: that
-    // is how an auto-repeat is told from a real release.
-    queue (window, key, false, time);
-    queue (window, key, true, time);
-    XFlush (static_cast<Display*> (m_display));
-}
-
-void KeySender::queue (unsigned long window, Key key, bool press, unsigned long time)
-{
     auto* display = static_cast<Display*> (m_display);
 
     XKeyEvent event{};
@@ -56,6 +38,7 @@ void KeySender::queue (unsigned long window, Key key, bool press, unsigned long 
 
     XSendEvent (display, window, True, press ? KeyPressMask : KeyReleaseMask,
                 reinterpret_cast<XEvent*> (&event));
+    XFlush (display);
 }
 
 }  // namespace qvxtest

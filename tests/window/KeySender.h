@@ -22,14 +22,10 @@ public:
 
     /** A press or a release of the key on the window, stamped with the given server time in
         milliseconds. JUCE follows Shift from its own key events, so Shift+Return is a Shift
-        press, then Return. An auto-repeat is a release and a press with the same time. */
+        press, then Return. */
     void send (unsigned long window, Key key, bool press, unsigned long time);
-    /** An auto-repeat of a held key: a release and a press with the same time, sent together. */
-    void sendRepeat (unsigned long window, Key key, unsigned long time);
 
 private:
-    void queue (unsigned long window, Key key, bool press, unsigned long time);
-
     void* m_display = nullptr;
 };
 

@@ -41,21 +41,41 @@ void save (const juce::Image& image, const juce::String& name)
 }  // namespace
 
 ProgramScreen::ProgramScreen (int32_t state)
+    : m_image (draw ([state] (MainComponent& component) { UpdateStateProbe::put (component.m_state, state); }))
 {
+}
+
+ProgramScreen::ProgramScreen (const juce::String& controllerVersion, const juce::String& fileVersion)
+    : m_image (draw (
+          [&] (MainComponent& component)
+          {
+              UpdateStateProbe::put (component.m_state, 1);  // the version screen
+              component.m_fileReady = 8;
+              component.m_deviceSysVer = controllerVersion;
+              component.m_fileSysVer = fileVersion;
+          }))
+{
+}
+
+juce::Image ProgramScreen::draw (const std::function<void (MainComponent&)>& setUp)
+{
+    juce::Image image;
+
     // The component's link would otherwise open the devices the test fakes for the program.
     EngineSettings settings;
     settings.hidBackend = SimulatedHid::backend();
     {
         MainComponent component (settings);
         component.setSize (windowWidth, windowHeight);
-        UpdateStateProbe::put (component.m_state, state);
+        setUp (component);
         component.UpdateDrawing();
         pumpFor (10);
 
-        m_image = component.createComponentSnapshot (component.getLocalBounds())
-                      .convertedToFormat (juce::Image::RGB);
+        image = component.createComponentSnapshot (component.getLocalBounds())
+                    .convertedToFormat (juce::Image::RGB);
     }
     pumpFor (10);
+    return image;
 }
 
 int ProgramScreen::differingPixels (const juce::Image& window) const

@@ -5,6 +5,9 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cstdint>
+#include <functional>
+
+class MainComponent;
 
 namespace qvxtest
 {
@@ -22,6 +25,10 @@ public:
         never the test's real or faked ones. */
     explicit ProgramScreen (int32_t state);
 
+    /** The version screen with these system versions of the controller and of the file, such as
+        "1.00" and "1.02", as drawn in this process in the current language. */
+    ProgramScreen (const juce::String& controllerVersion, const juce::String& fileVersion);
+
     /** How many pixels of the compared part differ clearly between the window and this screen. */
     int differingPixels (const juce::Image& window) const;
 
@@ -37,6 +44,9 @@ public:
     static bool showsWarningIcon (const juce::Image& window);
 
 private:
+    /** Draws the screen of the main component that `setUp` has given its state. */
+    static juce::Image draw (const std::function<void (MainComponent&)>& setUp);
+
     juce::Image m_image;
 };
 

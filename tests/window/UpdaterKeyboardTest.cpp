@@ -269,3 +269,59 @@ TEST_F (UpdaterKeyboard, ReturnAfterALanguageIsChosenFromTheListClicksOk)
 
     EXPECT_EQ (taken, starts) << failures.joinIntoString ("\n");
 }
+
+// The X server repeats a held key. However long Return is held on OK, OK is clicked once, when
+// the key comes up: a click while it is held would show the error screen before the release, and
+// a click of Close there would end the program.
+TEST_F (UpdaterKeyboard, ReturnHeldForTwoSecondsClicksOkOnceOnItsRelease)
+{
+    constexpr int starts = 3;
+    int once = 0;
+    juce::StringArray failures;
+
+    for (int i = 0; i < starts; ++i)
+    {
+        std::unique_ptr<ChildProgram> child;
+        juce::String problem;
+        const auto window = start (child, problem);
+
+        if (window != 0)
+        {
+            juce::Thread::sleep (1000);
+            input.returnKey (true);
+
+            bool clickedWhileHeld = false;
+            const auto releaseAt = juce::Time::getMillisecondCounter() + 2000;
+            while (!clickedWhileHeld && juce::Time::getMillisecondCounter() < releaseAt)
+            {
+                clickedWhileHeld = qvxtest::ProgramScreen::showsWarningIcon (session.capture (window));
+                juce::Thread::sleep (20);
+            }
+
+            input.returnKey (false);
+
+            if (clickedWhileHeld)
+            {
+                session.saveScreenshot (window, "return-held-" + juce::String (i));
+                problem = "OK was clicked while Return was held (screenshot return-held-" + juce::String (i) +
+                          ".png)";
+            }
+            else if (waitForErrorScreen (*child, window, "return-held-" + juce::String (i), problem))
+            {
+                juce::Thread::sleep (1000);
+
+                if (child->hasExited())
+                    problem = "Close was clicked too: " + describe (*child);
+                else
+                    ++once;
+            }
+        }
+
+        if (problem.isNotEmpty())
+            failures.add ("start " + juce::String (i) + ": " + problem);
+
+        stop (*child);
+    }
+
+    EXPECT_EQ (once, starts) << failures.joinIntoString ("\n");
+}

@@ -14,6 +14,7 @@ void ProgramWithFakeController::SetUp()
     ASSERT_TRUE (guard.problem().isEmpty()) << guard.problem();
     ASSERT_TRUE (session.isOpen());
     ASSERT_TRUE (keyboard.isConnected()) << "no XTest on the display";
+    ASSERT_TRUE (input.isAvailable()) << "no XTest on the display";
 }
 
 void ProgramWithFakeController::TearDown()
@@ -64,6 +65,37 @@ bool ProgramWithFakeController::typeReturnUntil (const std::function<bool()>& co
     return condition();
 }
 
+void ProgramWithFakeController::waitForKeyboard()
+{
+    const auto deadline = juce::Time::getMillisecondCounterHiRes() + 20000;
+    while (!session.hasFocus (window) && juce::Time::getMillisecondCounterHiRes() < deadline)
+        juce::Thread::sleep (10);
+
+    if (!session.hasFocus (window))
+        keyboard.focus (window);
+
+    juce::Thread::sleep (1000);
+}
+
+double ProgramWithFakeController::pressReturn()
+{
+    input.returnKey (true);
+    juce::Thread::sleep (150);
+    input.returnKey (false);
+    return juce::Time::getMillisecondCounterHiRes();
+}
+
+double ProgramWithFakeController::clickInWindow (juce::Point<int> point)
+{
+    const auto onScreen = session.boundsOnScreen (window).getTopLeft() + point;
+    input.moveTo (onScreen.x, onScreen.y);
+    juce::Thread::sleep (300);
+    input.leftButton (true);
+    juce::Thread::sleep (100);
+    input.leftButton (false);
+    return juce::Time::getMillisecondCounterHiRes();
+}
+
 bool ProgramWithFakeController::received (uint8_t command) const
 {
     for (const auto& report : controller.outputReports())
@@ -72,11 +104,27 @@ bool ProgramWithFakeController::received (uint8_t command) const
     return false;
 }
 
+juce::String ProgramWithFakeController::commandsReceived() const
+{
+    juce::String text;
+    for (const auto& report : controller.outputReports())
+        text << (report.size() > 2 ? juce::String::toHexString (report[2]).paddedLeft ('0', 2) : "??") << " ";
+    return text.trimEnd();
+}
+
 bool ProgramWithFakeController::showsScreen (int32_t state, int timeoutMs)
 {
     const auto name = juce::String (testing::UnitTest::GetInstance()->current_test_info()->name()) + "-0x" +
                       juce::String::toHexString (state);
     return ProgramScreen (state).waitUntilShown (session, window, timeoutMs, name);
+}
+
+bool ProgramWithFakeController::showsVersionScreen (const juce::String& controllerVersion,
+                                                    const juce::String& fileVersion, int timeoutMs)
+{
+    const auto name =
+        juce::String (testing::UnitTest::GetInstance()->current_test_info()->name()) + "-versions";
+    return ProgramScreen (controllerVersion, fileVersion).waitUntilShown (session, window, timeoutMs, name);
 }
 
 void ProgramWithFakeController::expectCleanExit()

@@ -15,6 +15,7 @@
 #include "support/umockdev/UmockdevTestbed.h"
 #include "window/UpdaterProgram.h"
 #include "window/XSession.h"
+#include "window/XTestInput.h"
 #include "window/XTestKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -71,13 +72,34 @@ protected:
         nothing (OK while the program is busy, Start once started, OK or Close to quit). */
     bool typeReturnUntil (const std::function<bool()>& condition, int timeoutMs);
 
+    /** Waits until the keyboard is in the program's window, which a new window takes by itself;
+        gives it as a window manager would when it does not come. Then the hand rests a second,
+        as a user's does, before it types. */
+    void waitForKeyboard();
+
+    /** One press of Return, held as a quick typist holds it. Returns the time of the release,
+        which is what clicks (juce::Time::getMillisecondCounterHiRes). */
+    double pressReturn();
+
+    /** A mouse click on the point of the window, the hand resting on it a moment first. Returns
+        the time of the release, which is what clicks. */
+    double clickInWindow (juce::Point<int> point);
+
     /** Whether a report with this command has reached the controller. */
     bool received (uint8_t command) const;
+
+    /** The command bytes of the reports that reached the controller, for messages. */
+    juce::String commandsReceived() const;
 
     /** Waits until the window shows the screen of this state value (a step such as 7, complete,
         or an error identifier such as 0x0E37). On the time-out, the seen and the expected screen
         are saved as test artefacts. */
     bool showsScreen (int32_t state, int timeoutMs = stepTimeoutMs);
+
+    /** The same for the version screen with these system versions of the controller and of the
+        file, such as "1.00" and "1.02". */
+    bool showsVersionScreen (const juce::String& controllerVersion, const juce::String& fileVersion,
+                             int timeoutMs = stepTimeoutMs);
 
     /** Expects the program to have ended, or to end within stepTimeoutMs, with exit status 0 and
         no sanitizer report. */
@@ -92,6 +114,7 @@ protected:
     UpdaterRunGuard guard;
     XSession session;
     XTestKeyboard keyboard;
+    XTestInput input;
     UmockdevTestbed testbed;
     FakeController controller{ testbed, controllerPort() };
     TemporaryFolder folder;
