@@ -4,6 +4,8 @@
 //       thread spend per exchange;
 //   (b) with answers 1 ms after each request, the round trip of a full-speed USB HID device:
 //       the total time against the protocol's floor (exchanges x 1 ms + status polls x 100 ms).
+// For both, the program's turnaround: from an answer being readable to the next request having
+// arrived, within the blocks' data (the other exchanges begin after one of the worker's pauses).
 // It also counts the memory allocations made on the worker and message threads per exchange.
 #include "support/MessageLoop.h"
 #include "support/SimulatedController.h"
@@ -12,6 +14,7 @@
 #include "support/TestEngine.h"
 #include "support/UpdateFileBuilder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -46,9 +49,15 @@ public:
         m_workerStarted = true;
         TestEngine::run();
         m_workerCpuAtEnd = threadCpuSeconds (pthread_self());
+
+        // The message loop looks at its condition only after an event: one that comes once the
+        // end is known.
+        m_workerEnded = true;
+        juce::MessageManager::callAsync ([] {});
     }
 
     std::atomic<bool> m_workerStarted{ false };
+    std::atomic<bool> m_workerEnded{ false };
     pthread_t m_workerThread{};
     std::atomic<double> m_workerCpuAtEnd{ 0.0 };
 };
@@ -60,8 +69,37 @@ struct Result
     size_t polls = 0;
     double workerCpu = 0, messageCpu = 0;
     long workerAllocs = 0, messageAllocs = 0;
+    /** From an answer being readable to the next request's arrival, within the blocks' data, in
+        microseconds. */
+    double turnaroundP50 = 0, turnaroundP99 = 0, turnaroundMax = 0;
     bool complete = false;
 };
+
+bool isBlockData (uint8_t command)
+{
+    return command == CMD_DATA || command == CMD_DATA_SIZE;
+}
+
+void measureTurnarounds (const std::vector<qvxtest::SimulatedController::Exchange>& exchanges, Result& r)
+{
+    // An answer delayed on purpose is readable only once its delay is over: that is when it was
+    // sent, which is what `answered` holds.
+    std::vector<double> turnarounds;
+    for (size_t i = 1; i < exchanges.size(); ++i)
+        if (isBlockData (exchanges[i - 1].command) && isBlockData (exchanges[i].command) &&
+            exchanges[i - 1].answered > 0.0)
+            turnarounds.push_back ((exchanges[i].received - exchanges[i - 1].answered) * 1000.0);
+
+    if (turnarounds.empty())
+        return;
+
+    std::sort (turnarounds.begin(), turnarounds.end());
+    const auto at = [&] (double fraction)
+    { return turnarounds[static_cast<size_t> (fraction * static_cast<double> (turnarounds.size() - 1))]; };
+    r.turnaroundP50 = at (0.5);
+    r.turnaroundP99 = at (0.99);
+    r.turnaroundMax = turnarounds.back();
+}
 
 Result runUpdate (int answerDelayUs)
 {
@@ -76,10 +114,7 @@ Result runUpdate (int answerDelayUs)
     controller.setAnswerDelayMicroseconds (answerDelayUs);
     controller.attach();
 
-    EngineSettings settings;
-    settings.updateFolder = folder.get();
-    settings.hidBackend = qvxtest::SimulatedHid::backend();
-    CountingEngine component (settings);
+    CountingEngine component ({ folder.get(), qvxtest::SimulatedHid::backend() });
     component.CheckUpdFile();
     component.startWorker();
     qvxtest::pumpUntil ([&] { return component.m_state.load() == STATE_READY; }, 10000);
@@ -93,8 +128,9 @@ Result runUpdate (int answerDelayUs)
 
     const auto start = juce::Time::getMillisecondCounterHiRes();
     component.m_state.start();
-    qvxtest::runMessageLoopUntil ([&] { return !component.isThreadRunning(); });
+    qvxtest::runMessageLoopUntil ([&] { return component.m_workerEnded.load(); });
     const auto end = juce::Time::getMillisecondCounterHiRes();
+    component.stopWorker();
 
     allocationCounter = nullptr;
 
@@ -107,6 +143,7 @@ Result runUpdate (int answerDelayUs)
     r.workerAllocs = workerAllocations.load();
     r.messageAllocs = messageAllocations.load();
     r.complete = component.m_state.load() == STATE_COMPLETE;
+    measureTurnarounds (controller.exchanges(), r);
     return r;
 }
 }  // namespace
@@ -131,6 +168,12 @@ void operator delete (void* p, std::size_t) noexcept
     std::free (p);
 }
 
+static void printTurnaround (const Result& r)
+{
+    std::printf ("    turnaround from answer to next request: p50 %.1f us, p99 %.1f us, max %.1f us\n",
+                 r.turnaroundP50, r.turnaroundP99, r.turnaroundMax);
+}
+
 int main()
 {
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
@@ -147,6 +190,7 @@ int main()
     std::printf ("    allocations per exchange: worker %.4f, message thread %.4f\n",
                  static_cast<double> (instant.workerAllocs) / static_cast<double> (instant.exchanges),
                  static_cast<double> (instant.messageAllocs) / static_cast<double> (instant.exchanges));
+    printTurnaround (instant);
 
     const auto delayed = runUpdate (1000);
     const auto floor =
@@ -155,6 +199,7 @@ int main()
         "(b) answers after 1 ms: %s, %zu exchanges in %.2f s; floor %.2f s; %.2f %% over (goal: 2 %%)\n",
         delayed.complete ? "complete" : "FAILED", delayed.exchanges, delayed.seconds, floor,
         (delayed.seconds / floor - 1.0) * 100.0);
+    printTurnaround (delayed);
 
     return instant.complete && delayed.complete ? 0 : 1;
 }

@@ -92,10 +92,16 @@ std::vector<double> SimulatedController::receiveTimesOf (uint8_t command) const
 {
     const std::lock_guard<std::mutex> lock (m_lock);
     std::vector<double> times;
-    for (const auto& [c, time] : m_receiveTimes)
-        if (c == command)
-            times.push_back (time);
+    for (const auto& exchange : m_exchanges)
+        if (exchange.command == command)
+            times.push_back (exchange.received);
     return times;
+}
+
+std::vector<SimulatedController::Exchange> SimulatedController::exchanges() const
+{
+    const std::lock_guard<std::mutex> lock (m_lock);
+    return m_exchanges;
 }
 
 void SimulatedController::answer (const OutputReport& output)
@@ -106,9 +112,11 @@ void SimulatedController::answer (const OutputReport& output)
     ReportBytes request{};
     std::copy_n (output.bytes.begin(), std::min (output.bytes.size(), request.size()), request.begin());
 
+    size_t index = 0;
     {
         const std::lock_guard<std::mutex> lock (m_lock);
-        m_receiveTimes.emplace_back (request[Report::command], juce::Time::getMillisecondCounterHiRes());
+        index = m_exchanges.size();
+        m_exchanges.push_back ({ request[Report::command], juce::Time::getMillisecondCounterHiRes(), 0.0 });
     }
 
     const auto reply = model.handle (request);
@@ -139,6 +147,9 @@ void SimulatedController::answer (const OutputReport& output)
 
         for (const auto& a : reply.answers)
             d->sendInputReport (std::vector<uint8_t> (a.begin(), a.end()));
+
+        const std::lock_guard<std::mutex> lock (m_lock);
+        m_exchanges[index].answered = juce::Time::getMillisecondCounterHiRes();
     }
 
     switch (reply.then)

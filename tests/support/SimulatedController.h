@@ -40,6 +40,18 @@ public:
     /** When each request with this command arrived, in ms of the high-resolution counter. */
     std::vector<double> receiveTimesOf (uint8_t command) const;
 
+    /** One request as it went: when it arrived and when its answer was out, readable by the
+        program (0 when it was not answered), in ms of the high-resolution counter. */
+    struct Exchange
+    {
+        uint8_t command;
+        double received;
+        double answered;
+    };
+
+    /** Every request so far, in order. */
+    std::vector<Exchange> exchanges() const;
+
     /** Answers this long after a request arrives, timed precisely (spinning for the last
         stretch), as a full-speed USB device's round trip would. 0: at once. */
     void setAnswerDelayMicroseconds (int microseconds) { m_answerDelayUs = microseconds; }
@@ -69,7 +81,7 @@ private:
 
     mutable std::mutex m_lock;
     std::shared_ptr<SimulatedHidDevice> m_device;
-    std::vector<std::pair<uint8_t, double>> m_receiveTimes;
+    std::vector<Exchange> m_exchanges;
 };
 
 }  // namespace qvxtest
