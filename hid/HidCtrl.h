@@ -18,7 +18,7 @@ class HidCtrl : public HidHandler
 public:
     /** Nothing is opened yet; initialize looks for the controller among the HID devices that the
         backend finds. */
-    explicit HidCtrl (platform::HidBackendFactory hidBackend = platform::createLinuxHidBackend);
+    explicit HidCtrl (platform::HidBackendFactory hidBackend);
     ~HidCtrl() override;
 
     /** Creates the HID utility object and looks for the controller. Returns 1 when a controller is

@@ -154,6 +154,20 @@ void HIDReleaseDeviceList()
     gDeviceCFArrayRef = nullptr;
 }
 
+void HIDReleaseManager()
+{
+    HIDReleaseDeviceList();
+
+    if (gIOHIDManagerRef == nullptr)
+        return;
+
+    IOHIDManagerRegisterDeviceMatchingCallback (gIOHIDManagerRef, nullptr, nullptr);
+    IOHIDManagerUnscheduleFromRunLoop (gIOHIDManagerRef, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    CFRelease (gIOHIDManagerRef);
+    gIOHIDManagerRef = nullptr;
+    gDeviceIndex = 0;
+}
+
 IOHIDDeviceRef HIDGetFirstDevice()
 {
     gDeviceIndex = 0;

@@ -8,7 +8,7 @@
 #include "platform/HidBackend.h"
 #include "platform/IOHID.h"
 
-/** The one HID manager; null until the first build. Forgotten, not released, by ~HidUtil. */
+/** The one HID manager; null until the first build, and again once HIDReleaseManager let it go. */
 extern IOHIDManagerRef gIOHIDManagerRef;
 /** The snapshot, sorted by LocationID read as unsigned; holds a reference to each device. */
 extern CFMutableArrayRef gDeviceCFArrayRef;
@@ -19,13 +19,11 @@ extern CFIndex gDeviceIndex;
     one dictionary per usage-page/usage pair (every device when the arrays are null or count is 0),
     and rebuilds the snapshot. 0 when the manager cannot be created or the new one cannot be
     opened; an existing manager is never opened again, and keeps its backend. */
-Boolean
-HIDBuildMultiDeviceList (const UInt32* inUsagePages, const UInt32* inUsages, int inNumDeviceTypes,
-                         const platform::HidBackendFactory& hidBackend = platform::createLinuxHidBackend);
+Boolean HIDBuildMultiDeviceList (const UInt32* inUsagePages, const UInt32* inUsages, int inNumDeviceTypes,
+                                 const platform::HidBackendFactory& hidBackend);
 
 /** HIDBuildMultiDeviceList with the one pair. */
-Boolean HIDBuildDeviceList (UInt32 inUsagePage, UInt32 inUsage,
-                            const platform::HidBackendFactory& hidBackend = platform::createLinuxHidBackend);
+Boolean HIDBuildDeviceList (UInt32 inUsagePage, UInt32 inUsage, const platform::HidBackendFactory& hidBackend);
 
 /** Replaces the snapshot by the manager's current devices, sorted; keeps it when the manager
     gives none. The cursor stays. */
@@ -33,6 +31,10 @@ void HIDRebuildDevices();
 
 /** Releases the snapshot, if any. The cursor stays. */
 void HIDReleaseDeviceList();
+
+/** Releases the snapshot and the manager, unscheduled first: its backend stops and its devices
+    go. The next build makes a new manager over the backend it is given. */
+void HIDReleaseManager();
 
 /** Starts the walk at index 0: the first device, or null when the snapshot is missing or empty. */
 IOHIDDeviceRef HIDGetFirstDevice();

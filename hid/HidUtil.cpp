@@ -21,9 +21,9 @@ HidUtil::~HidUtil()
     finalize();
     delete[] m_pReportBuffer;
 
-    // Forgotten, not released: the run loop keeps it, and a later instance builds a new one.
+    // Its last user goes: a later instance builds a new one over the backend it is given.
     if (m_wasLive && m_pinstance == nullptr)
-        gIOHIDManagerRef = nullptr;
+        HIDReleaseManager();
 }
 
 bool HidUtil::initialize (HidHandler* pHandler, int deviceType)

@@ -31,7 +31,7 @@ class HidUtil
 {
 public:
     /** The HID devices are those the backend finds once the device list's manager opens. */
-    explicit HidUtil (platform::HidBackendFactory hidBackend = platform::createLinuxHidBackend);
+    explicit HidUtil (platform::HidBackendFactory hidBackend);
     virtual ~HidUtil();
 
     /** Becomes the live instance and builds the list of every HID device. False, changing

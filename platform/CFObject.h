@@ -96,7 +96,7 @@ struct CFSetImpl : CFObject
     const std::vector<CFTypeRef> values;
 };
 
-/** Holds a reference to whatever is scheduled on it, as long as the process runs. */
+/** Holds a reference to whatever is scheduled on it, until it is unscheduled. */
 struct CFRunLoopImpl : CFObject
 {
     CFRunLoopImpl()
@@ -104,8 +104,10 @@ struct CFRunLoopImpl : CFObject
     {
     }
 
-    /** Keeps the object alive for good; scheduling it again changes nothing. */
+    /** Keeps the object alive until forget(); scheduling it again changes nothing. */
     void keep (CFTypeRef object);
+    /** Lets go of an object kept; nothing for one that is not. */
+    void forget (CFTypeRef object);
 
     std::vector<CFTypeRef> kept;
 };

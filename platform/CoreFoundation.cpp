@@ -304,10 +304,20 @@ void CFRunLoopImpl::keep (CFTypeRef object)
         kept.push_back (CFRetain (object));
 }
 
+void CFRunLoopImpl::forget (CFTypeRef object)
+{
+    const auto found = std::find (kept.begin(), kept.end(), object);
+    if (found == kept.end())
+        return;
+
+    kept.erase (found);
+    CFRelease (object);
+}
+
 CFRunLoopRef CFRunLoopGetCurrent()
 {
     // One loop, the message thread's, which lives as long as the process: what is scheduled on
-    // it stays alive, as the HID manager must.
+    // it stays alive until it is unscheduled, as the HID manager must.
     static CFRunLoopImpl* const loop = []
     {
         auto* l = new CFRunLoopImpl();

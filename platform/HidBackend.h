@@ -56,7 +56,7 @@ public:
 };
 
 /** Makes the backend of a HID manager, once, when the manager opens; null when there is none to
-    be had (the manager then does not open). Must be callable. */
+    be had (the manager then does not open). An empty one opens nothing, and says so. */
 using HidBackendFactory = std::function<std::unique_ptr<HidBackend>()>;
 
 /** The Linux backend: udev enumeration and monitoring of hidraw devices. The program's. */

@@ -296,31 +296,30 @@ void IOHIDManagerImpl::announcePresentDevicesLater()
     if (!scheduled || matchingCallback == nullptr || announcementPending)
         return;
 
+    // The message holds a reference to the manager, given back also when it is never delivered
+    // (the loop ends first).
     announcementPending = true;
     CFRetain (this);
+    const std::shared_ptr<IOHIDManagerImpl> held (this, [] (IOHIDManagerImpl* manager) { CFRelease (manager); });
+
     const auto posted = juce::MessageManager::callAsync (
-        [this]
+        [held]
         {
-            announcementPending = false;
+            held->announcementPending = false;
 
             // A callback may change the list (not in the program, but nothing forbids it).
-            auto present = devices;
+            auto present = held->devices;
             for (auto* device : present)
                 CFRetain (device);
             for (auto* device : present)
             {
-                announce (*device);
+                held->announce (*device);
                 CFRelease (device);
             }
-
-            CFRelease (this);
         });
 
     if (!posted)
-    {
         announcementPending = false;
-        CFRelease (this);
-    }
 }
 
 //==============================================================================
@@ -377,6 +376,13 @@ IOReturn IOHIDManagerOpen (IOHIDManagerRef ref, IOOptionBits)
     if (manager->open)
         return kIOReturnSuccess;
 
+    // Never a device of the machine by default: who makes a manager says where its devices are.
+    if (manager->makeBackend == nullptr)
+    {
+        std::fprintf (stderr, "No HID backend was given: the HID manager reaches no device.\n");
+        return kIOReturnNotOpen;
+    }
+
     auto backend = manager->makeBackend();
     if (backend == nullptr || !backend->start (*manager))
         return kIOReturnNotOpen;
@@ -421,6 +427,16 @@ void IOHIDManagerScheduleWithRunLoop (IOHIDManagerRef ref, CFRunLoopRef runLoop,
     runLoop->keep (manager);
     manager->scheduled = true;
     manager->announcePresentDevicesLater();
+}
+
+void IOHIDManagerUnscheduleFromRunLoop (IOHIDManagerRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+{
+    auto* manager = managerOf (ref);
+    if (manager == nullptr || !isDefaultMode (runLoop, runLoopMode) || !manager->scheduled)
+        return;
+
+    manager->scheduled = false;
+    runLoop->forget (manager);
 }
 
 //==============================================================================

@@ -53,9 +53,9 @@ using IOHIDReportCallback = void (*) (void* context, IOReturn result, void* send
 // The manager
 
 /** A new manager with no criteria, not open, that reaches the HID devices through the backend
-    the factory makes when the manager opens: the system's udev and hidraw unless told otherwise. */
+    the factory makes when the manager opens. */
 IOHIDManagerRef IOHIDManagerCreate (CFAllocatorRef allocator, IOOptionBits options,
-                                    platform::HidBackendFactory backend = platform::createLinuxHidBackend);
+                                    platform::HidBackendFactory backend);
 
 /** Replaces the criteria: an array of dictionaries, of which a device must fit one (every key of
     the dictionary equal to the device's property); null matches every HID device. The manager
@@ -79,6 +79,9 @@ void IOHIDManagerRegisterDeviceMatchingCallback (IOHIDManagerRef manager, IOHIDD
 /** Lets the manager's callbacks run on the run loop, in the default mode only. The run loop keeps
     the manager alive from then on. */
 void IOHIDManagerScheduleWithRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
+
+/** The manager's callbacks no longer run, and the run loop no longer keeps it. */
+void IOHIDManagerUnscheduleFromRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
 //==============================================================================
 // A device

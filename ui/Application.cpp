@@ -1,5 +1,7 @@
 #include "ui/Application.h"
 
+#include "platform/ExecutableFile.h"
+#include "platform/HidBackend.h"
 #include "ui/MainWindow.h"
 
 namespace
@@ -37,7 +39,9 @@ void Application::initialise (const juce::String&)
         [this] (const juce::String& commandLine) { anotherInstanceStarted (commandLine); });
     m_pQuitSignalWatcher = std::make_unique<platform::QuitSignalWatcher> ([this] { systemRequestedQuit(); });
 
-    m_pMainWindow = new MainWindow();
+    // The one place that names the program's own update folder and HID devices.
+    m_pMainWindow = new MainWindow ({ platform::getRunningExecutableFile().getParentDirectory(),
+                                      platform::createLinuxHidBackend });
 }
 
 void Application::shutdown()

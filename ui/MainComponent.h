@@ -20,8 +20,8 @@ class MainComponent : public juce::Component,
                       public juce::Button::Listener
 {
 public:
-    /** The update engine is made with the settings (the program's own by default). */
-    explicit MainComponent (EngineSettings settings = {});
+    /** The update engine is made with the settings. */
+    explicit MainComponent (EngineSettings settings);
     ~MainComponent() override;
 
     /** Background, the warning icon of the error screens, the screen text; then puts the

@@ -16,8 +16,8 @@ class MainComponent;
 class MainWindow : public juce::DocumentWindow
 {
 public:
-    /** The content's update engine is made with the settings (the program's own by default). */
-    explicit MainWindow (EngineSettings settings = {});
+    /** The content's update engine is made with the settings. */
+    explicit MainWindow (EngineSettings settings);
     ~MainWindow() override;
 
     /** The window manager's close (there is no close button) quits the program the way the

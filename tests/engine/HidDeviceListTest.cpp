@@ -23,6 +23,9 @@ const std::string dictionaryPrefix = "CFMutableDictionaryRef hu_SetUpMatchingDic
 
 struct HidDeviceListTest : testing::Test
 {
+    /** The manager a test built goes with it, as it goes with its last HidUtil in the program. */
+    void TearDown() override { HIDReleaseManager(); }
+
     /** A device at this location, with a usage page and usage when they are not 0. */
     static std::shared_ptr<qvxtest::SimulatedHidDevice> attachAt (int64_t location, int64_t page = 0,
                                                                   int64_t usage = 0)

@@ -1,4 +1,5 @@
 #include "support/ChildProgram.h"
+#include "support/SimulatedHid.h"
 #include "support/TemporaryFolder.h"
 #include "support/TestEngine.h"
 #include "support/UpdateFileBuilder.h"
@@ -29,12 +30,10 @@ using qvxtest::UpdateFileBuilder;
 namespace
 {
 
-/** The program's settings, but the update file is looked for in this folder. */
+/** The update file is looked for in this folder; the simulated bus has no controller on it. */
 EngineSettings lookingIn (const juce::File& folder)
 {
-    EngineSettings settings;
-    settings.updateFolder = folder;
-    return settings;
+    return { folder, qvxtest::SimulatedHid::backend() };
 }
 
 struct UpdateFileTest : testing::Test
@@ -142,7 +141,8 @@ TEST (CheckSysVer, AcceptsOnlyDigitPointDigitDigit)
 
 TEST (UpdateEngineMembers, StartOnTheLanguageScreenWithNothingKnown)
 {
-    TestEngine component;
+    TemporaryFolder folder;
+    TestEngine component{ lookingIn (folder.get()) };
     EXPECT_EQ (component.m_state.load(), STATE_INIT);
     EXPECT_EQ (component.m_fileReady, 0);
     EXPECT_EQ (component.m_progress.load(), 0.0);

@@ -9,9 +9,8 @@ namespace qvxtest
 {
 
 EngineHarness::EngineHarness()
+    : settings (folder.get(), SimulatedHid::backend())
 {
-    settings.updateFolder = folder.get();
-    settings.hidBackend = SimulatedHid::backend();
     settings.responseTimeoutMs = responseTimeoutMs;
 }
 

@@ -9,7 +9,7 @@ namespace qvxtest
 class TestEngine : public UpdateEngine
 {
 public:
-    explicit TestEngine (EngineSettings settings = {})
+    explicit TestEngine (EngineSettings settings)
         : UpdateEngine (std::move (settings), [] {})
     {
     }

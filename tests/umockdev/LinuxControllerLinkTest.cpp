@@ -1,6 +1,7 @@
 // The controller link over the real Linux backend: real libudev enumerates, monitors and opens
 // what a umockdev test bed holds (a faked sysfs with /dev nodes), in this process.
 #include "hid/HidCtrl.h"
+#include "platform/HidBackend.h"
 #include "support/MessageLoop.h"
 #include "support/PrivateNamespaces.h"
 #include "support/RecordingHidHandler.h"
@@ -193,7 +194,7 @@ struct LinuxControllerLink : testing::Test
 
     UmockdevTestbed testbed;
     qvxtest::RecordingHidHandler owner;
-    HidCtrl ctrl;
+    HidCtrl ctrl{ platform::createLinuxHidBackend };
 };
 
 }  // namespace

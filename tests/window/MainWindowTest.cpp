@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 #include "support/MessageLoop.h"
+#include "support/SimulatedHid.h"
+#include "support/TemporaryFolder.h"
 #include "text/Loader.h"
 #include "ui/MainComponent.h"
 #include "window/XSession.h"
@@ -13,7 +15,8 @@ TEST (MainWindow, OpensFixedCentredOnTopWithTheNativeTitleBarAndNoButtons)
     XSession session;
     ASSERT_TRUE (session.isOpen());
 
-    MainWindow window;
+    qvxtest::TemporaryFolder noUpdateFile;
+    MainWindow window ({ noUpdateFile.get(), qvxtest::SimulatedHid::backend() });
     const auto id = qvxtest::windowIdOf (window);
     ASSERT_NE (id, 0u);
     ASSERT_TRUE (
@@ -62,7 +65,8 @@ TEST (MainWindow, HoldsItsSizeForTheWindowManagerAlsoWhenJuceSetsItsBoundsAgain)
     XSession session;
     ASSERT_TRUE (session.isOpen());
 
-    MainWindow window;
+    qvxtest::TemporaryFolder noUpdateFile;
+    MainWindow window ({ noUpdateFile.get(), qvxtest::SimulatedHid::backend() });
     const auto id = qvxtest::windowIdOf (window);
     ASSERT_NE (id, 0u);
     ASSERT_TRUE (qvxtest::pumpUntil ([&] { return window.isShowing(); }));

@@ -2,6 +2,7 @@
 
 #include "support/MessageLoop.h"
 #include "support/SimulatedHid.h"
+#include "support/TemporaryFolder.h"
 #include "support/UpdateStateProbe.h"
 #include "ui/MainComponent.h"
 
@@ -61,11 +62,10 @@ juce::Image ProgramScreen::draw (const std::function<void (MainComponent&)>& set
 {
     juce::Image image;
 
-    // The component's link would otherwise open the devices the test fakes for the program.
-    EngineSettings settings;
-    settings.hidBackend = SimulatedHid::backend();
+    // No device of the test's (it may fake some for the program) and no update file.
+    const TemporaryFolder noUpdateFile;
     {
-        MainComponent component (settings);
+        MainComponent component ({ noUpdateFile.get(), SimulatedHid::backend() });
         component.setSize (windowWidth, windowHeight);
         setUp (component);
         component.UpdateDrawing();

@@ -3,6 +3,7 @@
 #include "platform/SystemFonts.h"
 #include "support/MessageLoop.h"
 #include "support/RecordingContext.h"
+#include "support/SimulatedHid.h"
 #include "support/TemporaryFolder.h"
 #include "support/UpdateStateProbe.h"
 #include "text/Loader.h"
@@ -53,7 +54,8 @@ TEST_P (ScreensInWindow, FitTheirRectanglesWithEveryGlyphDrawable)
     XSession session;
     ASSERT_TRUE (session.isOpen());
 
-    MainWindow window;
+    qvxtest::TemporaryFolder noUpdateFile;
+    MainWindow window ({ noUpdateFile.get(), qvxtest::SimulatedHid::backend() });
     auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
     ASSERT_NE (component, nullptr);
     ASSERT_TRUE (qvxtest::pumpUntil ([&] { return window.isShowing(); }));
@@ -137,7 +139,8 @@ TEST (ScreenFocus, ReturnActsOnOkOnTheLanguageScreenAndOnCloseOnErrorScreens)
     XSession session;
     ASSERT_TRUE (session.isOpen());
 
-    MainWindow window;
+    qvxtest::TemporaryFolder noUpdateFile;
+    MainWindow window ({ noUpdateFile.get(), qvxtest::SimulatedHid::backend() });
     auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
     ASSERT_NE (component, nullptr);
     ASSERT_TRUE (qvxtest::pumpUntil ([&] { return window.isShowing(); }));
@@ -166,7 +169,8 @@ TEST (ScreenFocus, AFocusInHandledAfterTheUserWentToAnotherProgramLeavesTheKeybo
     XSession session;
     ASSERT_TRUE (session.isOpen());
 
-    MainWindow window;
+    qvxtest::TemporaryFolder noUpdateFile;
+    MainWindow window ({ noUpdateFile.get(), qvxtest::SimulatedHid::backend() });
     auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
     ASSERT_NE (component, nullptr);
     ASSERT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
@@ -216,9 +220,7 @@ TEST_P (FocusGainBeforeReturn, ReturnClicksTheScreensButton)
     ASSERT_TRUE (session.isOpen());
 
     qvxtest::TemporaryFolder noUpdateFile;
-    EngineSettings settings;
-    settings.updateFolder = noUpdateFile.get();
-    MainWindow window (settings);
+    MainWindow window ({ noUpdateFile.get(), qvxtest::SimulatedHid::backend() });
     auto* component = dynamic_cast<MainComponent*> (window.getContentComponent());
     ASSERT_NE (component, nullptr);
     ASSERT_TRUE (qvxtest::pumpUntil ([&] { return component->m_pOkButton->hasKeyboardFocus (true); }))
