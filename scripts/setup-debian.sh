@@ -10,7 +10,7 @@ packages=(
     libfreetype-dev libfontconfig1-dev libudev-dev libxtst-dev
     fonts-dejavu-core fonts-noto-cjk
     googletest libgtest-dev libgmock-dev
-    xvfb xauth libxtst-dev
+    xvfb xauth
     umockdev libumockdev-dev gir1.2-umockdev-1.0
 )
 

@@ -1,5 +1,7 @@
 #include "support/umockdev/UmockdevTestbed.h"
 
+#include "support/PrivateNamespaces.h"
+
 #include <gtest/gtest.h>
 #include <umockdev.h>
 
@@ -153,6 +155,39 @@ std::string recordOf (const UsbHidDevice& device)
 }
 
 }  // namespace
+
+int startUmockdevTestProcess (int& argc, char** argv)
+{
+    // First of all: the uevents of a test bed reach a monitor only from a process that runs under
+    // the preload itself, and the programs the tests start inherit it.
+    const bool listing = [&]
+    {
+        for (int i = 1; i < argc; ++i)
+            if (std::string (argv[i]) == "--gtest_list_tests")
+                return true;
+        return false;
+    }();
+
+    if (!listing)
+    {
+        reexecuteUnderUmockdevPreload (argv);
+        if (!isUnderUmockdevPreload())
+            return 1;
+    }
+
+    testing::InitGoogleTest (&argc, argv);
+
+    if (GTEST_FLAG_GET (list_tests))
+        return RUN_ALL_TESTS();
+
+    // The updater's single-instance lock and socket then never meet another run's copy, and the
+    // tests can give /run a udev of their choice.
+    const auto isolation = enterPrivateNamespaces();
+    if (!isolation.empty())
+        std::fprintf (stderr, "Running without private namespaces (%s)\n", isolation.c_str());
+
+    return -1;
+}
 
 //==============================================================================
 UmockdevTestbed::UmockdevTestbed()

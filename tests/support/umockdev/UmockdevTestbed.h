@@ -33,6 +33,13 @@ bool isUnderUmockdevPreload();
     in main, before any thread starts, with main's argv as it came. */
 void reexecuteUnderUmockdevPreload (char** argv);
 
+/** What the main of every test executable against umockdev does first, before any thread starts:
+    runs the process anew under the preload library (not for a listing of the tests), takes
+    GoogleTest's arguments and enters private mount and network namespaces (the tests that need
+    them skip without root). Returns -1 when the tests are to run now, else the exit status to end
+    with: the listing has been written, or the preload could not be had. */
+int startUmockdevTestProcess (int& argc, char** argv);
+
 /** One USB HID device as sysfs shows it: the USB device with its identifiers and its port, its
     first interface, the HID device, and the hidraw device with its /dev node. Numbers are text as
     the kernel writes them: "5e21", "0026", "0123". */

@@ -3,7 +3,7 @@
 // Tests of the built updater as a user runs it, against a QVX-720 faked with umockdev.
 //
 // The tests of tests/umockdev/program/ make one executable (qvx_umockdev_program_tests) whose main
-// (../UmockdevTestMain.cpp) runs it under umockdev's preload library, in private mount and network
+// (ProgramTestMain.cpp) runs it under umockdev's preload library, in private mount and network
 // namespaces, on an Xvfb display of its own; ctest runs its tests one at a time. The program that
 // a test starts inherits all of that: it finds the fake controller through real libudev, opens its
 // /dev node and exchanges its reports through the Linux backend as with the hardware.
