@@ -1,9 +1,9 @@
 // Key repeats on X11, set on JUCE's own display connection: the setting is the client's.
-#define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
 #include "platform/KeyRepeat.h"
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include "platform/JuceDisplay.h"
 
+// After JUCE: Xlib's macros must not reach JUCE's headers.
 #include <X11/XKBlib.h>
 
 namespace platform
@@ -11,16 +11,16 @@ namespace platform
 
 bool useDetectableKeyRepeat()
 {
-    auto* windowSystem = juce::XWindowSystem::getInstanceWithoutCreating();
-    auto* display = windowSystem != nullptr ? windowSystem->getDisplay() : nullptr;
+    auto detectable = false;
 
-    if (display == nullptr)
-        return false;
+    withJuceDisplay (
+        [&] (Display* display)
+        {
+            Bool supported = False;
+            detectable = XkbSetDetectableAutoRepeat (display, True, &supported) == True && supported == True;
+        });
 
-    juce::XWindowSystemUtilities::ScopedXLock lock;
-
-    Bool supported = False;
-    return XkbSetDetectableAutoRepeat (display, True, &supported) == True && supported == True;
+    return detectable;
 }
 
 }  // namespace platform

@@ -1,8 +1,12 @@
 // The keyboard focus on X11, asked through JUCE's own display connection.
-#define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
 #include "platform/KeyboardFocus.h"
 
+#include "platform/JuceDisplay.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
+
+// After JUCE: Xlib's macros must not reach JUCE's headers.
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <vector>
@@ -49,38 +53,38 @@ bool contains (const std::vector<::Window>& windows, ::Window window)
 
 bool anotherProgramHasTheKeyboard()
 {
-    auto* windowSystem = juce::XWindowSystem::getInstanceWithoutCreating();
-    auto* display = windowSystem != nullptr ? windowSystem->getDisplay() : nullptr;
+    auto another = false;
 
-    if (display == nullptr)
-        return false;
+    withJuceDisplay (
+        [&] (::Display* display)
+        {
+            ::Window focus = 0;
+            int revertTo = 0;
+            XGetInputFocus (display, &focus, &revertTo);
 
-    juce::XWindowSystemUtilities::ScopedXLock lock;
+            if (focus == None || focus == PointerRoot)
+                return;
 
-    ::Window focus = 0;
-    int revertTo = 0;
-    XGetInputFocus (display, &focus, &revertTo);
+            const auto focusChain = windowAndAncestors (display, focus);
 
-    if (focus == None || focus == PointerRoot)
-        return false;
+            // The root window: nobody's.
+            if (focusChain.empty())
+                return;
 
-    const auto focusChain = windowAndAncestors (display, focus);
+            for (int i = 0; i < juce::ComponentPeer::getNumPeers(); ++i)
+            {
+                const auto ours = static_cast<::Window> (reinterpret_cast<juce::pointer_sized_uint> (
+                    juce::ComponentPeer::getPeer (i)->getNativeHandle()));
 
-    // The root window: nobody's.
-    if (focusChain.empty())
-        return false;
+                // One of our windows or a window inside it, or a window manager's frame around one.
+                if (contains (focusChain, ours) || contains (windowAndAncestors (display, ours), focus))
+                    return;
+            }
 
-    for (int i = 0; i < juce::ComponentPeer::getNumPeers(); ++i)
-    {
-        const auto ours = static_cast<::Window> (
-            reinterpret_cast<juce::pointer_sized_uint> (juce::ComponentPeer::getPeer (i)->getNativeHandle()));
+            another = true;
+        });
 
-        // One of our windows or a window inside it, or a window manager's frame around one.
-        if (contains (focusChain, ours) || contains (windowAndAncestors (display, ours), focus))
-            return false;
-    }
-
-    return true;
+    return another;
 }
 
 }  // namespace platform

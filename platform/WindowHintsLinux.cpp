@@ -1,7 +1,9 @@
-// Window-manager hints on X11. The hints are watched through an X connection of our own, since
-// JUCE's own tells nobody else of its events; the limits are written in answer to each change
-// that JUCE made, so they land after its hints.
+// Window-manager hints on X11. The hints are watched through an X connection of our own to JUCE's
+// display, since JUCE's own connection tells nobody else of its events; the limits are written in
+// answer to each change that JUCE made, so they land after its hints.
 #include "platform/WindowHints.h"
+
+#include "platform/JuceDisplay.h"
 
 #include <juce_events/juce_events.h>
 
@@ -11,7 +13,7 @@
 #include <X11/Xutil.h>
 
 #include <cstdint>
-#include <cstdlib>
+#include <string>
 
 namespace platform
 {
@@ -80,9 +82,11 @@ struct FixedWindowSize::Watch
 
 FixedWindowSize::FixedWindowSize (void* nativeWindow, int width, int height)
 {
-    // The display JUCE opens: DISPLAY, or ":0.0" when it is not set.
-    const auto* name = std::getenv ("DISPLAY");
-    Display* display = XOpenDisplay (name != nullptr && *name != 0 ? name : ":0.0");
+    // The display that JUCE's connection goes to, whatever name it was opened by.
+    std::string name;
+    withJuceDisplay ([&] (Display* juceDisplay) { name = XDisplayString (juceDisplay); });
+
+    Display* display = name.empty() ? nullptr : XOpenDisplay (name.c_str());
 
     if (display == nullptr)
         return;
