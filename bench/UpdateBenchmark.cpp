@@ -136,7 +136,11 @@ Result runUpdate (int answerDelayUs)
 
     Result r;
     r.seconds = (end - start) / 1000.0;
-    r.exchanges = controller.model.received().size() - before - 1;  // CMD_COMPLETE is no exchange
+    // The completion report is no exchange, and may reach the controller after the worker's end.
+    const auto received = controller.model.received();
+    r.exchanges = static_cast<size_t> (std::count_if (
+        received.begin() + static_cast<std::ptrdiff_t> (before), received.end(),
+        [] (const qvxtest::ReportBytes& request) { return request[Report::command] != CMD_COMPLETE; }));
     r.polls = controller.model.receivedWithCommand (CMD_GET_STATUS).size();
     r.messageCpu = threadCpuSeconds (pthread_self()) - messageCpuBefore;
     r.workerCpu = component.m_workerCpuAtEnd.load() - workerCpuBefore;

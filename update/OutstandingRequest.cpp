@@ -51,7 +51,7 @@ void OutstandingRequest::openWithCallback (const uint8_t* request, AnswerFilter 
     m_deadline.startTimer (m_timeoutMs);
 }
 
-OutstandingRequest::EndCallback OutstandingRequest::end (ExchangeOutcome_t outcome)
+OutstandingRequest::Ending OutstandingRequest::end (ExchangeOutcome_t outcome)
 {
     m_outcome = outcome;
 
@@ -62,20 +62,33 @@ OutstandingRequest::EndCallback OutstandingRequest::end (ExchangeOutcome_t outco
     else if (outcome == EXCHANGE_CONTROLLER_GONE)
         m_owedTarget = -1;
 
+    Ending ending;
+    ending.outcome = outcome;
+
     if (m_delivery == DELIVERY_WORKER)
     {
-        m_responseEvent.signal();
-        return nullptr;
+        ending.wakeWorker = true;
+        return ending;
     }
 
     // Every end of the abort's request comes on the message thread.
     m_deadline.stopTimer();
-    return std::exchange (m_onEnd, nullptr);
+    ending.onEnd = std::exchange (m_onEnd, nullptr);
+    return ending;
+}
+
+void OutstandingRequest::tell (Ending ending)
+{
+    if (ending.wakeWorker)
+        m_responseEvent.signal();
+
+    if (ending.onEnd != nullptr)
+        ending.onEnd (ending.outcome);
 }
 
 void OutstandingRequest::takeAnswer (const uint8_t* answer)
 {
-    EndCallback onEnd;
+    Ending ending;
     {
         const std::lock_guard<std::mutex> lock (m_lock);
 
@@ -89,16 +102,15 @@ void OutstandingRequest::takeAnswer (const uint8_t* answer)
             return;
 
         std::memcpy (m_answer, answer, sizeof (m_answer));
-        onEnd = end (EXCHANGE_ANSWERED);
+        ending = end (EXCHANGE_ANSWERED);
     }
 
-    if (onEnd != nullptr)
-        onEnd (EXCHANGE_ANSWERED);
+    tell (std::move (ending));
 }
 
 void OutstandingRequest::controllerGone()
 {
-    EndCallback onEnd;
+    Ending ending;
     {
         const std::lock_guard<std::mutex> lock (m_lock);
         m_owedTarget = -1;
@@ -106,17 +118,16 @@ void OutstandingRequest::controllerGone()
         if (!isOut())
             return;
 
-        onEnd = end (EXCHANGE_CONTROLLER_GONE);
+        ending = end (EXCHANGE_CONTROLLER_GONE);
     }
 
-    if (onEnd != nullptr)
-        onEnd (EXCHANGE_CONTROLLER_GONE);
+    tell (std::move (ending));
 }
 
 void OutstandingRequest::writeFailed (int errorNumber)
 {
     const auto outcome = errorNumber == ENODEV ? EXCHANGE_CONTROLLER_GONE : EXCHANGE_NOT_SENT;
-    EndCallback onEnd;
+    Ending ending;
     {
         const std::lock_guard<std::mutex> lock (m_lock);
 
@@ -127,20 +138,24 @@ void OutstandingRequest::writeFailed (int errorNumber)
             return;
         }
 
-        onEnd = end (outcome);
+        ending = end (outcome);
     }
 
-    if (onEnd != nullptr)
-        onEnd (outcome);
+    tell (std::move (ending));
 }
 
 void OutstandingRequest::giveUpWorkerRequests()
 {
-    const std::lock_guard<std::mutex> lock (m_lock);
-    m_workerGivenUp = true;
+    Ending ending;
+    {
+        const std::lock_guard<std::mutex> lock (m_lock);
+        m_workerGivenUp = true;
 
-    if (isOut() && m_delivery == DELIVERY_WORKER)
-        end (EXCHANGE_GIVEN_UP);
+        if (isOut() && m_delivery == DELIVERY_WORKER)
+            ending = end (EXCHANGE_GIVEN_UP);
+    }
+
+    tell (std::move (ending));
 }
 
 ExchangeOutcome_t OutstandingRequest::waitForEnd (uint8_t* answer)
@@ -156,7 +171,7 @@ ExchangeOutcome_t OutstandingRequest::waitForEnd (uint8_t* answer)
             {
                 remainingMs = m_deadlineMs - juce::Time::getMillisecondCounterHiRes();
                 if (remainingMs <= 0.0)
-                    end (EXCHANGE_TIMED_OUT);
+                    end (EXCHANGE_TIMED_OUT);  // the worker itself: nobody to wake
             }
 
             if (m_outcome != EXCHANGE_PENDING)
@@ -181,7 +196,7 @@ bool OutstandingRequest::isAwaitedByCallback() const
 
 void OutstandingRequest::Deadline::timerCallback()
 {
-    EndCallback onEnd;
+    Ending ending;
     {
         const std::lock_guard<std::mutex> lock (m_owner.m_lock);
         stopTimer();
@@ -189,9 +204,8 @@ void OutstandingRequest::Deadline::timerCallback()
         if (!m_owner.isOut() || m_owner.m_delivery != DELIVERY_CALLBACK)
             return;
 
-        onEnd = m_owner.end (EXCHANGE_TIMED_OUT);
+        ending = m_owner.end (EXCHANGE_TIMED_OUT);
     }
 
-    if (onEnd != nullptr)
-        onEnd (EXCHANGE_TIMED_OUT);
+    m_owner.tell (std::move (ending));
 }

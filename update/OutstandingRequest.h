@@ -79,12 +79,22 @@ private:
         DELIVERY_CALLBACK  // the end goes to m_onEnd
     };
 
+    /** Who is to hear of an end, once m_lock is let go: a woken thread that finds it still
+        held would only go to sleep again. */
+    struct Ending
+    {
+        bool wakeWorker = false;
+        EndCallback onEnd;
+        ExchangeOutcome_t outcome = EXCHANGE_PENDING;
+    };
+
     /** Whether a request is out and has not ended. Called with m_lock held. */
     bool isOut() const { return m_delivery != DELIVERY_NONE && m_outcome == EXCHANGE_PENDING; }
     void open (const uint8_t* request, Delivery_t delivery);
-    /** Ends the request that is out. Returns the callback to tell the end to, outside the lock,
-        for the abort's request; wakes the worker for its own. Called with m_lock held. */
-    EndCallback end (ExchangeOutcome_t outcome);
+    /** Ends the request that is out. Called with m_lock held; tell() the result afterwards. */
+    Ending end (ExchangeOutcome_t outcome);
+    /** Wakes the worker, or calls the abort's callback. Without m_lock. */
+    void tell (Ending ending);
 
     juce::WaitableEvent& m_responseEvent;
     const int m_timeoutMs;
