@@ -67,12 +67,10 @@ TEST_P (UnplugDuringTheUpdate, EndsAsRemovedWithNothingSentAfter)
 {
     const auto& moment = GetParam();
     EngineHarness harness;
-    harness.writeUpdateFile();
     auto& model = harness.controller.model;
     model.setBusyPolls (moment.busyPolls);
     model.addFault ({ moment.command, 0, 1, moment.nth }, moment.fault);
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start();
 
     harness.runWholeUpdate();
     pumpFor (hangUpLaterMs + 300);  // anything sent late, or a late hang-up, would show now

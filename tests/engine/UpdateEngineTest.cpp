@@ -133,16 +133,13 @@ ReportBytes startReport (uint8_t target, uint32_t address, uint32_t length)
 TEST (UpdateEngine, AFullUpdateWritesExactlyTheThreeImages)
 {
     EngineHarness harness;
-    harness.writeUpdateFile ({ 0x20, 0x20, 0x02, 0x02 });
     harness.controller.model.setFirmwareVersion ({ 0x20, 0x19, 0x05, 0x31 });
     harness.controller.model.setBusyPolls (2);
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start ({ 0x20, 0x20, 0x02, 0x02 });
 
     // Sample the progress on the message thread as the window would.
     std::vector<double> progress;
-    harness.pressOk();
-    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    ASSERT_TRUE (harness.toVersionScreen());
     EXPECT_EQ (component.m_deviceSysVer, "1.00");
     harness.pressStart();
     ASSERT_TRUE (pumpUntil (
@@ -221,13 +218,10 @@ TEST (UpdateEngine, OnlyTheSameFirmwareVersionSkipsTheMainImage)
     {
         SCOPED_TRACE (c.name);
         EngineHarness harness;
-        harness.writeUpdateFile (file);
         harness.controller.model.setFirmwareVersion (c.controller);
-        harness.controller.attach();
-        auto& component = harness.createComponent();
+        auto& component = harness.start (file);
 
-        harness.pressOk();
-        ASSERT_TRUE (harness.waitForState (STATE_READY));
+        ASSERT_TRUE (harness.toVersionScreen());
 
         EXPECT_EQ (component.m_updImage[UPD_KIND_MAIN].m_status, c.mainSent ? IMAGE_SEND : IMAGE_SKIP);
         EXPECT_EQ (component.m_updImage[UPD_KIND_SUB].m_status, IMAGE_SEND);
@@ -242,10 +236,8 @@ TEST (UpdateEngine, TheProgressCountsEveryPieceButEachBlocksLastOfTheWholeUpdate
     // The second block's byte sum is refused: the progress stays where its last piece left it,
     // the offset of each block's last piece (2,114 pieces of 62 bytes) over all bytes to send.
     EngineHarness harness;
-    harness.writeUpdateFile();
     harness.controller.model.addFault ({ CMD_CHECKSUM, 3000, 1 }, { ControllerModel::Fault::Kind::error, 2 });
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start();
 
     harness.runWholeUpdate();
 
@@ -260,10 +252,8 @@ TEST (UpdateEngine, AnUnansweredRequestIsGivenUpAfterTheProgramsTenSeconds)
     // The one test that waits for the program's own time-out and looks at its length: it never
     // ends sooner, and a loaded machine makes it end a little later, not seconds later.
     EngineHarness harness;
-    harness.writeUpdateFile();
     harness.controller.model.addFault ({ CMD_CHECK_MODE, 0, 1 }, { ControllerModel::Fault::Kind::silence });
-    harness.controller.attach();
-    harness.createComponent();
+    harness.start();
 
     const auto pressed = juce::Time::getMillisecondCounterHiRes();
     harness.pressOk();
@@ -279,11 +269,9 @@ TEST (UpdateEngine, AnUnansweredRequestIsGivenUpAfterTheProgramsTenSeconds)
 TEST (UpdateEngine, EqualFirmwareSkipsTheMainImageAndShortensTheSystemImage)
 {
     EngineHarness harness;
-    harness.writeUpdateFile ({ 0x20, 0x19, 0x05, 0x31 });
     harness.controller.model.setFirmwareVersion ({ 0x20, 0x19, 0x05, 0x31 });
     harness.controller.model.setSystemVersion ({ '1', '.', '0', '5' });
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start ({ 0x20, 0x19, 0x05, 0x31 });
 
     harness.runWholeUpdate();
 
@@ -308,13 +296,10 @@ TEST (UpdateEngine, EqualFirmwareSkipsTheMainImageAndShortensTheSystemImage)
 TEST (UpdateEngine, AControllerWithoutSystemVersionReadsAsZero)
 {
     EngineHarness harness;
-    harness.writeUpdateFile();
     harness.controller.model.setSystemVersion ({ 0xFF, 0xFF, 0xFF, 0xFF });
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start();
 
-    harness.pressOk();
-    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    ASSERT_TRUE (harness.toVersionScreen());
     EXPECT_EQ (component.m_deviceSysVer, "0.00");
     EXPECT_EQ (std::memcmp (component.m_answer + 7, "0.00", 4), 0);
 }
@@ -322,13 +307,10 @@ TEST (UpdateEngine, AControllerWithoutSystemVersionReadsAsZero)
 TEST (UpdateEngine, AControllerThatStaysBusyIsPolledUntilStopped)
 {
     EngineHarness harness;
-    harness.writeUpdateFile();
     harness.controller.model.setBusyPolls (-1, ANS_BUSY2);
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start();
 
-    harness.pressOk();
-    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    ASSERT_TRUE (harness.toVersionScreen());
     harness.pressStart();
     ASSERT_TRUE (pumpUntil (
         [&] { return harness.controller.model.receivedWithCommand (CMD_GET_STATUS).size() >= 4; }, 60000))
@@ -347,12 +329,9 @@ TEST (UpdateEngine, AControllerThatStaysBusyIsPolledUntilStopped)
 TEST (UpdateEngine, AStopWhileWaitingForStartSendsNothing)
 {
     EngineHarness harness;
-    harness.writeUpdateFile();
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start();
 
-    harness.pressOk();
-    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    ASSERT_TRUE (harness.toVersionScreen());
     pumpFor (20);
     const auto before = harness.controller.model.received().size();
 
@@ -366,9 +345,7 @@ TEST (UpdateEngine, AStopWhileWaitingForStartSendsNothing)
 TEST (UpdateEngine, AWorkerStartedAfterAGeneralErrorEndsWithoutAnExchange)
 {
     EngineHarness harness;
-    harness.writeUpdateFile();
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start();
 
     UpdateStateProbe::put (component.m_state, ERR_GENERAL);
     component.startThread();

@@ -231,11 +231,8 @@ INSTANTIATE_TEST_SUITE_P (AllFaults, UpdateFailure, testing::ValuesIn (failureCa
 TEST (UpdateRemoval, OnTheVersionScreenStopsTheWorkerAndSendsNothing)
 {
     EngineHarness harness;
-    harness.writeUpdateFile();
-    harness.controller.attach();
-    auto& component = harness.createComponent();
-    harness.pressOk();
-    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    auto& component = harness.start();
+    ASSERT_TRUE (harness.toVersionScreen());
     const auto sent = harness.controller.model.received().size();
 
     harness.controller.remove();
@@ -264,11 +261,9 @@ TEST (UpdateRemoval, AfterTheEndChangesNothing)
     {
         SCOPED_TRACE (c.name);
         EngineHarness harness;
-        harness.writeUpdateFile ({ 0x20, 0x19, 0x05, 0x31 });
         harness.controller.model.setFirmwareVersion ({ 0x20, 0x19, 0x05, 0x31 });
         c.setup (harness.controller.model);
-        harness.controller.attach();
-        auto& component = harness.createComponent();
+        auto& component = harness.start ({ 0x20, 0x19, 0x05, 0x31 });
         harness.runWholeUpdate();
         ASSERT_EQ (component.m_state.load(), c.finalState);
 
@@ -296,11 +291,9 @@ TEST (UpdateRemoval, OnTheLanguageScreenChangesNothing)
 TEST (UpdateFile, ThatCannotBeOpenedForABlockIsAFileOpenError)
 {
     EngineHarness harness;
-    const auto file = harness.writeUpdateFile();
-    harness.controller.attach();
-    auto& component = harness.createComponent();
-    harness.pressOk();
-    ASSERT_TRUE (harness.waitForState (STATE_READY));
+    auto& component = harness.start();
+    const auto file = harness.updateFile;
+    ASSERT_TRUE (harness.toVersionScreen());
 
     ASSERT_TRUE (file.deleteFile());
     harness.pressStart();
@@ -316,11 +309,9 @@ TEST (UpdateDuplicatedAnswers, NeverPassForASuccessfulUpdate)
     // test and the answer codes are the only guards. Either the update ends in an error, or the
     // controller holds exactly the file.
     EngineHarness harness;
-    harness.writeUpdateFile();
     harness.controller.model.addFault ({ CMD_BLOCK, 0, -1 }, { Kind::duplicate });
     harness.controller.model.addFault ({ CMD_GET_STATUS, 0, -1 }, { Kind::duplicate });
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start();
 
     harness.runWholeUpdate();
 

@@ -176,12 +176,10 @@ TEST_P (UpdateFileChange, NothingButTheCheckedBytesReachesTheController)
 {
     const auto& row = GetParam();
     EngineHarness harness;
-    const auto file = harness.writeUpdateFile();
-    harness.controller.attach();
-    auto& component = harness.createComponent();
+    auto& component = harness.start();
+    const auto file = harness.updateFile;
 
-    harness.pressOk();
-    ASSERT_TRUE (harness.waitForState (STATE_READY)) << std::hex << component.m_state.load();
+    ASSERT_TRUE (harness.toVersionScreen()) << std::hex << component.m_state.load();
 
     if (row.blocksBefore == 0)
         row.change (file);
@@ -238,11 +236,9 @@ TEST (UpdateFileChange, AnUnchangedCopyPutInPlaceLetsTheUpdateComplete)
 {
     // A new file with the checked bytes is no change: the update goes on to the end.
     EngineHarness harness;
-    const auto file = harness.writeUpdateFile();
-    harness.controller.attach();
-    auto& component = harness.createComponent();
-    harness.pressOk();
-    ASSERT_TRUE (harness.waitForState (STATE_READY)) << std::hex << component.m_state.load();
+    auto& component = harness.start();
+    const auto file = harness.updateFile;
+    ASSERT_TRUE (harness.toVersionScreen()) << std::hex << component.m_state.load();
 
     harness.pressStart();
     ASSERT_TRUE (

@@ -24,7 +24,21 @@ juce::File EngineHarness::writeUpdateFile (std::array<uint8_t, 4> firmwareVersio
     const auto builder =
         UpdateFileBuilder().distinctImagePatterns().firmwareVersion (firmwareVersion).systemVersion ("1.10");
     fileContents = builder.build();
-    return builder.writeTo (folder.get());
+    updateFile = builder.writeTo (folder.get());
+    return updateFile;
+}
+
+TestEngine& EngineHarness::start (std::array<uint8_t, 4> firmwareVersion)
+{
+    writeUpdateFile (firmwareVersion);
+    controller.attach();
+    return createComponent();
+}
+
+testing::AssertionResult EngineHarness::toVersionScreen()
+{
+    pressOk();
+    return waitForState (STATE_READY);
 }
 
 void EngineHarness::expectSilence()

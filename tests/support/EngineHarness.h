@@ -32,8 +32,12 @@ public:
     ~EngineHarness();
 
     /** Writes the update file (distinct image patterns, the given firmware version, system
-        version 1.10) beside the component. */
+        version 1.10) beside the component, into updateFile. */
     juce::File writeUpdateFile (std::array<uint8_t, 4> firmwareVersion = { 0x20, 0x20, 0x02, 0x02 });
+
+    /** The opening most tests share, once `controller.model` is set up: writes the update file
+        with this firmware version, plugs the controller in and creates the engine. */
+    TestEngine& start (std::array<uint8_t, 4> firmwareVersion = { 0x20, 0x20, 0x02, 0x02 });
 
     /** Creates the engine under test with the settings: a TestEngine, or the class given (the
         window's MainComponent); its controller link looks for the controller at once. */
@@ -56,6 +60,9 @@ public:
     /** What Start does on the version screen. */
     void pressStart();
 
+    /** OK, then the wait for the version screen; on failure it says what was seen. */
+    testing::AssertionResult toVersionScreen();
+
     /** Runs the message loop until the state is the given one. On time-out the failure says
         what was seen (describe()). */
     testing::AssertionResult waitForState (int32_t state, int timeoutMs = 60000);
@@ -74,8 +81,9 @@ public:
     /** What the engine is made with: the folder above, the simulated HID devices and the
         program's time-out. Change them before createComponent(). */
     EngineSettings settings;
-    /** What writeUpdateFile() wrote. */
+    /** What writeUpdateFile() wrote, and where. */
     juce::MemoryBlock fileContents;
+    juce::File updateFile;
     SimulatedController controller;
     std::unique_ptr<UpdateEngine> component;
 };

@@ -1,5 +1,6 @@
 // The built program, started as child processes on the test's display.
 #include "window/UpdaterProgram.h"
+#include "support/ProgramProtocol.h"
 #include "window/ProgramScreen.h"
 #include "window/XTestInput.h"
 
@@ -55,9 +56,8 @@ struct UpdaterProgramTest : testing::Test
         building it), and only now would a user go to another program. False after 20 s each. */
     bool waitUntilStarted (XSession::WindowId window)
     {
-        constexpr int32_t languageScreen = 0;
         return waitForFocus (window) &&
-               qvxtest::ProgramScreen (languageScreen)
+               qvxtest::ProgramScreen (qvxtest::program::languageScreen)
                    .waitUntilShown (session, window, 20000,
                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     }

@@ -1,5 +1,6 @@
 // What lies beside the built program under the update file's name, as a user meets it: real X
 // keys through XTest, a QVX-720 faked with umockdev.
+#include "support/ProgramProtocol.h"
 #include "umockdev/program/ProgramWithFakeController.h"
 
 #include <cerrno>
@@ -9,11 +10,7 @@
 
 using qvxtest::ProgramWithFakeController;
 
-namespace
-{
-constexpr uint8_t cmdCheckMode = 0x00;
-constexpr int32_t fileLoadErrorScreen = 0x0E02;
-}  // namespace
+using namespace qvxtest::program;
 
 // A pipe that nothing writes to: opening it for reading would wait for a writer, with the window
 // frozen and the quit signals unheard.

@@ -1,5 +1,6 @@
 // The built program, as a user runs it, against a QVX-720 faked with umockdev: real libudev,
 // a real /dev node, real X key presses on its window under the test's Xvfb.
+#include "support/ProgramProtocol.h"
 #include "umockdev/program/ProgramWithFakeController.h"
 
 #include <algorithm>
@@ -11,16 +12,7 @@ using qvxtest::ProgramWithFakeController;
 namespace
 {
 
-// The controller's side of the protocol, from its own values.
-constexpr uint8_t cmdCheckMode = 0x00;
-constexpr uint8_t cmdData = 0x03;
-constexpr uint8_t cmdGetStatus = 0x05;
-constexpr uint8_t cmdComplete = 0x06;
-constexpr uint8_t cmdStart = 0x08;
-
-// The screens, by their state values.
-constexpr int32_t completeScreen = 7;
-constexpr int32_t removedScreen = 0x0E37;
+using namespace qvxtest::program;
 
 // A whole update is about 32,000 exchanges, each through the pty, the sanitizer and a loaded
 // machine.
@@ -38,13 +30,7 @@ TEST_F (ProgramWithFakeController, AWholeUpdateWritesTheImagesAndEndsOnTheComple
     file.firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 }).systemVersion ("1.02").distinctImagePatterns();
     const auto contents = file.build();
 
-    ASSERT_TRUE (controller.plug());
-    start (installWith (file));
-
-    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdCheckMode); }, stepTimeoutMs))
-        << "OK on the language screen asked the controller nothing";
-    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdStart); }, stepTimeoutMs))
-        << "Start did not start the transfer";
+    ASSERT_NO_FATAL_FAILURE (startTransferWith (file));
 
     const auto completed = [&]
     {
@@ -70,13 +56,13 @@ TEST_F (ProgramWithFakeController, AWholeUpdateWritesTheImagesAndEndsOnTheComple
         size_t from, to;
         bool sent;
     };
-    const Range ranges[] = { { 0x000000, 0x090000, true },
-                             { 0x090000, 0x1CE000, true },
-                             { 0x1CE000, 0x1D0000, false },
-                             { 0x1D0000, 0x1E0000, true },
-                             { 0x1E0000, 0x200000, false } };
+    const Range ranges[] = { { mainImageStart, subImageStart, true },
+                             { subImageStart, unsentGapStart, true },
+                             { unsentGapStart, systemImageStart, false },
+                             { systemImageStart, unsentTailStart, true },
+                             { unsentTailStart, fileSize, false } };
 
-    ASSERT_EQ (memory.size(), 0x200000u);
+    ASSERT_EQ (memory.size(), fileSize);
     for (const auto& range : ranges)
     {
         size_t wrong = 0, first = range.to;
@@ -101,11 +87,7 @@ TEST_F (ProgramWithFakeController, ARemovalInTheMiddleOfABlockEndsOnItsErrorWith
     qvxtest::UpdateFileBuilder file;
     file.firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 }).systemVersion ("1.02").distinctImagePatterns();
 
-    ASSERT_TRUE (controller.plug());
-    start (installWith (file));
-
-    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdCheckMode); }, stepTimeoutMs));
-    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdStart); }, stepTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE (startTransferWith (file));
     ASSERT_TRUE (controller.waitUntil ([&] { return !controller.isPlugged(); }, wholeUpdateTimeoutMs))
         << controller.outputReportCount() << " reports, the last "
         << describe (controller.lastOutputReport());
@@ -166,11 +148,7 @@ TEST_P (ProgramUnplugged, ShowsTheRemovalsErrorWithNothingSentAfter)
     qvxtest::UpdateFileBuilder file;
     file.firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 }).systemVersion ("1.02").distinctImagePatterns();
 
-    ASSERT_TRUE (controller.plug());
-    start (installWith (file));
-
-    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdCheckMode); }, stepTimeoutMs));
-    ASSERT_TRUE (typeReturnUntil ([&] { return received (cmdStart); }, stepTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE (startTransferWith (file));
     ASSERT_TRUE (controller.waitUntil ([&] { return controller.hasHungUp(); }, wholeUpdateTimeoutMs))
         << controller.outputReportCount() << " reports, the last "
         << describe (controller.lastOutputReport());

@@ -3,6 +3,7 @@
 // OK within moments, so the second press of a double click on OK, or a second Return, lands on
 // Start. The built program against a QVX-720 faked with umockdev, real X clicks and keys through
 // XTest, one fresh program per case.
+#include "support/ProgramProtocol.h"
 #include "umockdev/program/ProgramWithFakeController.h"
 
 #include <iostream>
@@ -13,10 +14,7 @@ using qvxtest::ProgramWithFakeController;
 namespace
 {
 
-// The controller's side of the protocol, from its own values.
-constexpr uint8_t cmdCheckMode = 0x00;
-constexpr uint8_t cmdStart = 0x08;
-constexpr uint8_t ansError = 0x81;
+using namespace qvxtest::program;
 
 // Where OK, then Start, stands: the middle of the right button place (w - 120, h - 40, 100, 20)
 // in the 406 x 154 window; and a point of its face left of the caption.

@@ -2,6 +2,7 @@
 // after a controller arrived late, and Close while the transfer's first exchange waits for a slow
 // controller. Real program, real X key presses and clicks through XTest, the controller faked
 // with umockdev; one fresh program per start.
+#include "support/ProgramProtocol.h"
 #include "umockdev/program/ProgramWithFakeController.h"
 #include "window/ProgramScreen.h"
 
@@ -24,12 +25,7 @@ using qvxtest::ProgramWithFakeController;
 namespace
 {
 
-// The controller's side of the protocol, from its own values.
-constexpr uint8_t cmdCheckMode = 0x00;
-constexpr uint8_t cmdStart = 0x08;
-constexpr uint8_t cmdCancel = 0x09;
-
-constexpr int32_t notConnectedScreen = 0x0E21;
+using namespace qvxtest::program;
 
 // The program waits 10 s for the abort's answer before it quits anyway; a start that has not
 // ended well after that hangs.

@@ -1,5 +1,6 @@
 #include "umockdev/program/ProgramWithFakeController.h"
 
+#include "support/ProgramProtocol.h"
 #include "window/ProgramScreen.h"
 
 #include <iostream>
@@ -47,6 +48,17 @@ void ProgramWithFakeController::start (const juce::File& programFile)
     const auto windows = waitForWindows (session, *program);
     ASSERT_EQ (windows.size(), 1u) << program->standardError();
     window = windows.front();
+}
+
+void ProgramWithFakeController::startTransferWith (const UpdateFileBuilder& file)
+{
+    ASSERT_TRUE (controller.plug());
+    start (installWith (file));
+
+    ASSERT_TRUE (typeReturnUntil ([&] { return received (program::cmdCheckMode); }, stepTimeoutMs))
+        << "OK on the language screen asked the controller nothing";
+    ASSERT_TRUE (typeReturnUntil ([&] { return received (program::cmdStart); }, stepTimeoutMs))
+        << "Start did not start the transfer";
 }
 
 bool ProgramWithFakeController::typeReturnUntil (const std::function<bool()>& condition, int timeoutMs)

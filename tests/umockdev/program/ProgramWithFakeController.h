@@ -66,6 +66,10 @@ protected:
     /** Starts the program and waits for its window (into `window`). */
     void start (const juce::File& programFile);
 
+    /** Plugs the controller in, starts the program with this update file and types Return until
+        the transfer has begun: OK, then Start. Use it in ASSERT_NO_FATAL_FAILURE. */
+    void startTransferWith (const UpdateFileBuilder& file);
+
     /** Types Return into the program's window until the condition holds; false on the time-out or
         when the program has ended. The first key may come before the window's focus is in place,
         so it types again every 2 s: use it only for a button whose further presses change
