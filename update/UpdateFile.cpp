@@ -1,5 +1,6 @@
 #include "update/UpdateEngine.h"
 
+#include "platform/RegularFile.h"
 #include "update/UpdateFileFormat.h"
 #include "update/UpdateFileReading.h"
 
@@ -118,7 +119,7 @@ int UpdateEngine::ParseUpdFile (const juce::File& file, int requiredSize, unsign
     // regular file, a pipe among them, which would hold the window until something writes to it.
     // The size is known before a byte is read, so that a file of another size, however large, is
     // never read.
-    const auto stream = openRegularFile (file);
+    const auto stream = platform::openRegularFile (file);
 
     if (stream == nullptr)
         return ERR_FILE_LOAD;

@@ -1,6 +1,7 @@
 #include "update/UpdateEngine.h"
 
 #include "hid/HidCtrl.h"
+#include "platform/RegularFile.h"
 #include "update/UpdateFileReading.h"
 
 #include <cerrno>
@@ -258,7 +259,7 @@ bool UpdateEngine::readCheckedBlock (const UpdImage& image, int64_t fileOffset, 
 
     // Only a regular file, opened without waiting for a pipe's writer; one of another size has
     // changed.
-    const auto stream = openRegularFile (image.m_file);
+    const auto stream = platform::openRegularFile (image.m_file);
 
     if (stream == nullptr || stream->getTotalLength() != checkedSize || !stream->setPosition (fileOffset) ||
         readFully (*stream, block.getData(), length) != length)

@@ -1,4 +1,4 @@
-#include "update/UpdateFileReading.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -67,6 +67,9 @@ bool isRegular (const struct stat& status)
 
 }  // namespace
 
+namespace platform
+{
+
 std::unique_ptr<juce::InputStream> openRegularFile (const juce::File& file)
 {
     const auto path = file.getFullPathName();
@@ -96,3 +99,5 @@ std::unique_ptr<juce::InputStream> openRegularFile (const juce::File& file)
 
     return std::make_unique<RegularFileStream> (fd, static_cast<juce::int64> (status.st_size));
 }
+
+}  // namespace platform
