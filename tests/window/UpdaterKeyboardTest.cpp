@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <unistd.h>
 
 using qvxtest::ChildProgram;
@@ -150,6 +151,36 @@ struct UpdaterKeyboard : testing::Test
         return false;
     }
 
+    /** One try in a fresh program: true when it went as the user expects, else false with the
+        reason in `problem`. */
+    using Trial = std::function<bool (ChildProgram& child, XSession::WindowId window, int index,
+                                      juce::String& problem)>;
+
+    /** Runs the trial in each of `starts` fresh programs, the pointer resting at `pointer` as each
+        starts, and expects it to succeed in every one; the failures are listed by start. */
+    void expectInEveryStart (int starts, const Trial& trial, juce::Point<int> pointer = { 5, 5 })
+    {
+        int taken = 0;
+        juce::StringArray failures;
+
+        for (int i = 0; i < starts; ++i)
+        {
+            std::unique_ptr<ChildProgram> child;
+            juce::String problem;
+            const auto window = start (child, problem, pointer);
+
+            if (window != 0 && trial (*child, window, i, problem))
+                ++taken;
+
+            if (problem.isNotEmpty())
+                failures.add ("start " + juce::String (i) + ": " + problem);
+
+            stop (*child);
+        }
+
+        EXPECT_EQ (taken, starts) << failures.joinIntoString ("\n");
+    }
+
     /** Ends the copy, so that the next one can start (one copy at a time runs). */
     static void stop (ChildProgram& child)
     {
@@ -179,54 +210,27 @@ struct UpdaterKeyboard : testing::Test
 
 TEST_F (UpdaterKeyboard, ReturnOneSecondAfterTheWindowShowsClicksOkInEveryStart)
 {
-    constexpr int starts = 20;
-    int taken = 0;
-    juce::StringArray failures;
-
-    for (int i = 0; i < starts; ++i)
-    {
-        std::unique_ptr<ChildProgram> child;
-        juce::String problem;
-        const auto window = start (child, problem);
-
-        if (window != 0)
-        {
-            juce::Thread::sleep (1000);
-            pressReturn();
-
-            if (waitForErrorScreen (*child, window, "return-after-start-" + juce::String (i), problem))
-                ++taken;
-        }
-
-        if (problem.isNotEmpty())
-            failures.add ("start " + juce::String (i) + ": " + problem);
-
-        stop (*child);
-    }
-
-    EXPECT_EQ (taken, starts) << failures.joinIntoString ("\n");
+    expectInEveryStart (20,
+                        [this] (ChildProgram& child, XSession::WindowId window, int i, juce::String& problem)
+                        {
+                            juce::Thread::sleep (1000);
+                            pressReturn();
+                            return waitForErrorScreen (child, window,
+                                                       "return-after-start-" + juce::String (i), problem);
+                        });
 }
 
 TEST_F (UpdaterKeyboard, ReturnAfterALanguageIsChosenFromTheListClicksOk)
 {
-    constexpr int starts = 10;
-    int taken = 0;
-    juce::StringArray failures;
+    // The window opens centred, 406 x 154; the list lies at (20, h - 80, w - 40, 20). The pointer
+    // waits there, so that the click on the list is the first thing to happen in the window: X
+    // may report the window's focus only then, with the click.
+    const auto windowTopLeft = session.screenBounds().getCentre() - juce::Point<int> (203, 77);
+    const auto onTheList = windowTopLeft + juce::Point<int> (203, 84);
 
-    for (int i = 0; i < starts; ++i)
-    {
-        // The window opens centred, 406 x 154; the list lies at (20, h - 80, w - 40, 20). The
-        // pointer waits there, so that the click on the list is the first thing to happen in
-        // the window: X may report the window's focus only then, with the click.
-        const auto screen = session.screenBounds();
-        const auto windowTopLeft = screen.getCentre() - juce::Point<int> (203, 77);
-        const auto onTheList = windowTopLeft + juce::Point<int> (203, 84);
-
-        std::unique_ptr<ChildProgram> child;
-        juce::String problem;
-        const auto window = start (child, problem, onTheList);
-
-        if (window != 0)
+    expectInEveryStart (
+        10,
+        [&] (ChildProgram& child, XSession::WindowId window, int i, juce::String& problem)
         {
             juce::Thread::sleep (1000);
             const auto englishTitle = session.title (window);
@@ -238,7 +242,7 @@ TEST_F (UpdaterKeyboard, ReturnAfterALanguageIsChosenFromTheListClicksOk)
 
             std::vector<XSession::WindowId> windows;
             const auto menuDeadline = juce::Time::getMillisecondCounter() + screenChangeTimeoutMs;
-            while ((windows = session.viewableWindowsOf (child->pid())).size() < 2 &&
+            while ((windows = session.viewableWindowsOf (child.pid())).size() < 2 &&
                    juce::Time::getMillisecondCounter() < menuDeadline)
                 juce::Thread::sleep (20);
 
@@ -250,24 +254,17 @@ TEST_F (UpdaterKeyboard, ReturnAfterALanguageIsChosenFromTheListClicksOk)
             if (menu == 0)
             {
                 problem = "the list's menu did not open";
+                return false;
             }
-            else if (chooseFifthItem (window, menu, englishTitle, i, problem))
-            {
-                juce::Thread::sleep (300);
-                pressReturn();
 
-                if (waitForErrorScreen (*child, window, "return-after-list-" + juce::String (i), problem))
-                    ++taken;
-            }
-        }
+            if (!chooseFifthItem (window, menu, englishTitle, i, problem))
+                return false;
 
-        if (problem.isNotEmpty())
-            failures.add ("start " + juce::String (i) + ": " + problem);
-
-        stop (*child);
-    }
-
-    EXPECT_EQ (taken, starts) << failures.joinIntoString ("\n");
+            juce::Thread::sleep (300);
+            pressReturn();
+            return waitForErrorScreen (child, window, "return-after-list-" + juce::String (i), problem);
+        },
+        onTheList);
 }
 
 // The X server repeats a held key. However long Return is held on OK, OK is clicked once, when
@@ -275,17 +272,9 @@ TEST_F (UpdaterKeyboard, ReturnAfterALanguageIsChosenFromTheListClicksOk)
 // a click of Close there would end the program.
 TEST_F (UpdaterKeyboard, ReturnHeldForTwoSecondsClicksOkOnceOnItsRelease)
 {
-    constexpr int starts = 3;
-    int once = 0;
-    juce::StringArray failures;
-
-    for (int i = 0; i < starts; ++i)
-    {
-        std::unique_ptr<ChildProgram> child;
-        juce::String problem;
-        const auto window = start (child, problem);
-
-        if (window != 0)
+    expectInEveryStart (
+        3,
+        [this] (ChildProgram& child, XSession::WindowId window, int i, juce::String& problem)
         {
             juce::Thread::sleep (1000);
             input.returnKey (true);
@@ -305,23 +294,20 @@ TEST_F (UpdaterKeyboard, ReturnHeldForTwoSecondsClicksOkOnceOnItsRelease)
                 session.saveScreenshot (window, "return-held-" + juce::String (i));
                 problem = "OK was clicked while Return was held (screenshot return-held-" + juce::String (i) +
                           ".png)";
+                return false;
             }
-            else if (waitForErrorScreen (*child, window, "return-held-" + juce::String (i), problem))
+
+            if (!waitForErrorScreen (child, window, "return-held-" + juce::String (i), problem))
+                return false;
+
+            juce::Thread::sleep (1000);
+
+            if (child.hasExited())
             {
-                juce::Thread::sleep (1000);
-
-                if (child->hasExited())
-                    problem = "Close was clicked too: " + describe (*child);
-                else
-                    ++once;
+                problem = "Close was clicked too: " + describe (child);
+                return false;
             }
-        }
 
-        if (problem.isNotEmpty())
-            failures.add ("start " + juce::String (i) + ": " + problem);
-
-        stop (*child);
-    }
-
-    EXPECT_EQ (once, starts) << failures.joinIntoString ("\n");
+            return true;
+        });
 }
