@@ -1,7 +1,7 @@
 #pragma once
 
 #include "hid/HidHandler.h"
-#include "platform/HidBackend.h"
+#include "platform/io/HidBackend.h"
 
 #include <atomic>
 #include <cstdint>

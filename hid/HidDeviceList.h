@@ -4,9 +4,9 @@
 // matches sorted by location, a walk over that snapshot, and four integer properties of a device.
 // Message thread only; failures are written to standard error and returned as 0 or null.
 
-#include "platform/CoreFoundation.h"
-#include "platform/HidBackend.h"
-#include "platform/IOHID.h"
+#include "platform/io/CoreFoundation.h"
+#include "platform/io/HidBackend.h"
+#include "platform/io/IOHID.h"
 
 /** The one HID manager; null until the first build, and again once HIDReleaseManager let it go. */
 extern IOHIDManagerRef gIOHIDManagerRef;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "hid/HidHandler.h"
-#include "platform/HidBackend.h"
-#include "platform/IOHID.h"
+#include "platform/io/HidBackend.h"
+#include "platform/io/IOHID.h"
 
 #include <cstdint>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "platform/PreferredLanguages.h"
+#include "platform/desktop/PreferredLanguages.h"
 #include "support/ScopedLocaleEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/QuitSignals.h"
+#include "platform/desktop/QuitSignals.h"
 #include "support/MessageLoop.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/RunningCopy.h"
+#include "platform/desktop/RunningCopy.h"
 #include "support/MessageLoop.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "text/Loader.h"
 
-#include "platform/PreferredLanguages.h"
+#include "platform/desktop/PreferredLanguages.h"
 #include "text/StrRes.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "ui/Application.h"
 
-#include "platform/ExecutableFile.h"
-#include "platform/HidBackend.h"
+#include "platform/io/ExecutableFile.h"
+#include "platform/io/HidBackend.h"
 #include "ui/MainWindow.h"
 
 namespace

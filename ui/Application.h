@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/QuitSignals.h"
-#include "platform/RunningCopy.h"
+#include "platform/desktop/QuitSignals.h"
+#include "platform/desktop/RunningCopy.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

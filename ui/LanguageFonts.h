@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SystemFonts.h"
+#include "platform/desktop/SystemFonts.h"
 
 /** Turns the typeface names that the texts ask for ("Osaka", "Geneva CY": macOS names that
     Linux does not have) into installed faces that show the script of the languages each name

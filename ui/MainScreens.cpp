@@ -1,6 +1,6 @@
 #include "ui/MainComponent.h"
 
-#include "platform/KeyboardFocus.h"
+#include "platform/desktop/KeyboardFocus.h"
 #include "text/Loader.h"
 #include "ui/AlineButton.h"
 #include "ui/TextFormat.h"

@@ -1,6 +1,6 @@
 #include "ui/MainWindow.h"
 
-#include "platform/KeyRepeat.h"
+#include "platform/desktop/KeyRepeat.h"
 #include "ui/MainComponent.h"
 
 MainWindow::MainWindow (EngineSettings settings)

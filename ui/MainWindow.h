@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WindowHints.h"
+#include "platform/desktop/WindowHints.h"
 #include "update/EngineSettings.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

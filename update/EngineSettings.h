@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/HidBackend.h"
+#include "platform/io/HidBackend.h"
 
 #include <juce_core/juce_core.h>
 

@@ -1,6 +1,6 @@
 #include "update/UpdateEngine.h"
 
-#include "platform/RegularFile.h"
+#include "platform/io/RegularFile.h"
 #include "update/UpdateFileFormat.h"
 #include "update/UpdateFileReading.h"
 

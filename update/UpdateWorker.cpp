@@ -1,7 +1,7 @@
 #include "update/UpdateEngine.h"
 
 #include "hid/HidCtrl.h"
-#include "platform/RegularFile.h"
+#include "platform/io/RegularFile.h"
 #include "update/UpdateFileReading.h"
 
 #include <cerrno>

@@ -1,5 +1,5 @@
-#include "platform/HidrawSysfs.h"
-#include "platform/HidBackend.h"
+#include "platform/io/HidrawSysfs.h"
+#include "platform/io/HidBackend.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

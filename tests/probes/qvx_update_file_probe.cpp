@@ -1,6 +1,6 @@
 // Checks the update file beside this program, the way the updater does when OK is pressed,
 // and prints what it found: "ready <m_fileReady> state <m_state>".
-#include "platform/ExecutableFile.h"
+#include "platform/io/ExecutableFile.h"
 #include "update/UpdateEngine.h"
 
 #include <cstdio>

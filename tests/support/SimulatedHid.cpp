@@ -1,6 +1,6 @@
 #include "support/SimulatedHid.h"
 
-#include "platform/ReportChannel.h"
+#include "platform/io/ReportChannel.h"
 
 #include <juce_events/juce_events.h>
 

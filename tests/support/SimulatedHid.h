@@ -5,7 +5,7 @@
 // see their arrivals and removals, and exchange reports with them over a SOCK_SEQPACKET socket pair through
 // the same report channel as a hidraw node, on the message thread, exactly as with the Linux backend.
 
-#include "platform/HidBackend.h"
+#include "platform/io/HidBackend.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The controller link over the real Linux backend: real libudev enumerates, monitors and opens
 // what a umockdev test bed holds (a faked sysfs with /dev nodes), in this process.
 #include "hid/HidCtrl.h"
-#include "platform/HidBackend.h"
+#include "platform/io/HidBackend.h"
 #include "support/MessageLoop.h"
 #include "support/PrivateNamespaces.h"
 #include "support/RecordingHidHandler.h"

@@ -1,6 +1,6 @@
 // The button's Return key, its mouse presses and its focus frame in a real window, with key and
 // mouse events from the X server.
-#include "platform/KeyRepeat.h"
+#include "platform/desktop/KeyRepeat.h"
 #include "support/MessageLoop.h"
 #include "ui/AlineButton.h"
 #include "window/KeySender.h"

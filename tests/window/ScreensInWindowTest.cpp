@@ -1,6 +1,6 @@
 // Every screen in every language in the real window: screenshots as test artefacts, the text
 // inside its rectangle with no missing glyph, and the keyboard focus where Return should act.
-#include "platform/SystemFonts.h"
+#include "platform/desktop/SystemFonts.h"
 #include "support/MessageLoop.h"
 #include "support/RecordingContext.h"
 #include "support/SimulatedHid.h"

@@ -1,4 +1,4 @@
-#include "platform/RunningCopy.h"
+#include "platform/desktop/RunningCopy.h"
 
 #include <juce_events/juce_events.h>
 

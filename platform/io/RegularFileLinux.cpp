@@ -1,4 +1,4 @@
-#include "platform/RegularFile.h"
+#include "platform/io/RegularFile.h"
 
 #include <cerrno>
 #include <fcntl.h>

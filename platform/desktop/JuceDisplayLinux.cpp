@@ -1,6 +1,6 @@
 // JUCE's display connection, reached through JUCE's X11 headers: the one place that does.
 #define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
-#include "platform/JuceDisplay.h"
+#include "platform/desktop/JuceDisplay.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -1,5 +1,5 @@
-#include "platform/HidBackend.h"
-#include "platform/HidrawSysfs.h"
+#include "platform/io/HidBackend.h"
+#include "platform/io/HidrawSysfs.h"
 
 #include <juce_events/juce_events.h>
 

@@ -1,4 +1,4 @@
-#include "platform/DisplayCheck.h"
+#include "platform/desktop/DisplayCheck.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
 // Window-manager hints on X11. The hints are watched through an X connection of our own to JUCE's
 // display, since JUCE's own connection tells nobody else of its events; the limits are written in
 // answer to each change that JUCE made, so they land after its hints.
-#include "platform/WindowHints.h"
+#include "platform/desktop/WindowHints.h"
 
-#include "platform/JuceDisplay.h"
+#include "platform/desktop/JuceDisplay.h"
 
 #include <juce_events/juce_events.h>
 

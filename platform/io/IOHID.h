@@ -9,8 +9,8 @@
 // it is scheduled. Every callback runs on the message thread. Apart from IOHIDDeviceSetReport,
 // which any thread may call, the operations belong on the message thread.
 
-#include "platform/CoreFoundation.h"
-#include "platform/HidBackend.h"
+#include "platform/io/CoreFoundation.h"
+#include "platform/io/HidBackend.h"
 
 #include <cstdint>
 

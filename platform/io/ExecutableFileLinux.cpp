@@ -1,4 +1,4 @@
-#include "platform/ExecutableFile.h"
+#include "platform/io/ExecutableFile.h"
 
 namespace platform
 {

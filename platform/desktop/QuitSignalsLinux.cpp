@@ -1,4 +1,4 @@
-#include "platform/QuitSignals.h"
+#include "platform/desktop/QuitSignals.h"
 
 #include <juce_events/juce_events.h>
 

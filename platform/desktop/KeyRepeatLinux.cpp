@@ -1,7 +1,7 @@
 // Key repeats on X11, set on JUCE's own display connection: the setting is the client's.
-#include "platform/KeyRepeat.h"
+#include "platform/desktop/KeyRepeat.h"
 
-#include "platform/JuceDisplay.h"
+#include "platform/desktop/JuceDisplay.h"
 
 // After JUCE: Xlib's macros must not reach JUCE's headers.
 #include <X11/XKBlib.h>

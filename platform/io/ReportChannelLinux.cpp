@@ -1,4 +1,4 @@
-#include "platform/ReportChannel.h"
+#include "platform/io/ReportChannel.h"
 
 #include <juce_events/juce_events.h>
 

@@ -1,7 +1,7 @@
 // The keyboard focus on X11, asked through JUCE's own display connection.
-#include "platform/KeyboardFocus.h"
+#include "platform/desktop/KeyboardFocus.h"
 
-#include "platform/JuceDisplay.h"
+#include "platform/desktop/JuceDisplay.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

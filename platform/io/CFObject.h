@@ -2,7 +2,7 @@
 
 // The inside of the object model of CoreFoundation.h, for the platform layer's own files.
 
-#include "platform/CoreFoundation.h"
+#include "platform/io/CoreFoundation.h"
 
 #include <atomic>
 #include <cstdint>

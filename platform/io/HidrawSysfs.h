@@ -3,7 +3,7 @@
 // How the Linux backend describes a hidraw device from sysfs, apart from udev so that it can be
 // checked on a folder tree made to look like sysfs.
 
-#include "platform/HidBackend.h"
+#include "platform/io/HidBackend.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
-#include "platform/IOHID.h"
+#include "platform/io/IOHID.h"
 
-#include "platform/CFObject.h"
-#include "platform/HidBackend.h"
-#include "platform/ReportChannel.h"
+#include "platform/io/CFObject.h"
+#include "platform/io/HidBackend.h"
+#include "platform/io/ReportChannel.h"
 
 #include <juce_events/juce_events.h>
 

@@ -1,4 +1,4 @@
-#include "platform/CFObject.h"
+#include "platform/io/CFObject.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,7 +1,7 @@
 // Fonts on Linux: fontconfig picks the face, FreeType reads its glyphs. JUCE's own scan skips
 // .ttc collections and offers no way to open a face other than the first, which would leave the
 // CJK faces out of reach.
-#include "platform/SystemFonts.h"
+#include "platform/desktop/SystemFonts.h"
 
 #include <fontconfig/fontconfig.h>
 
