@@ -59,6 +59,9 @@ MainComponent::MainComponent (EngineSettings settings)
 
 MainComponent::~MainComponent()
 {
+    // A worker still running (the program quit through the window manager or a signal) asks this
+    // component for redraws: it ends before anything of the window goes.
+    stopWorker();
     m_progressFollower.stopTimer();
 
     // The list and the bar use the looks, so they go before them.

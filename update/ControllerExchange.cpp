@@ -72,8 +72,8 @@ ExchangeOutcome_t UpdateEngine::SendDataAndWaitResponse()
 void UpdateEngine::sayNotSent() const
 {
     // The link has said why on standard error (a node it may not open, a failed write).
-    std::fprintf (stderr, "Request %02X %02X was not sent to the controller; no answer is awaited.\n",
-                  m_sendData[Report::target], m_sendData[Report::command]);
+    std::fprintf (stderr, "Request %02X %02X was not sent to the controller.\n", m_sendData[Report::target],
+                  m_sendData[Report::command]);
 }
 
 bool UpdateEngine::answerPassesExchangeTest() const

@@ -1,13 +1,15 @@
 #include "update/OutstandingRequest.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <utility>
 
-OutstandingRequest::OutstandingRequest (juce::WaitableEvent& responseEvent, int timeoutMs)
+OutstandingRequest::OutstandingRequest (juce::WaitableEvent& responseEvent, int timeoutMs, int graceMs)
     : m_responseEvent (responseEvent)
     , m_timeoutMs (timeoutMs)
+    , m_graceMs (graceMs)
 {
 }
 
@@ -23,6 +25,7 @@ void OutstandingRequest::open (const uint8_t* request, Delivery_t delivery)
     m_target = request[Report::target];
     m_deadlineMs = juce::Time::getMillisecondCounterHiRes() + m_timeoutMs;
     m_outcome = EXCHANGE_PENDING;
+    m_writeFailed = false;
 }
 
 bool OutstandingRequest::openForWorker (const uint8_t* request)
@@ -55,12 +58,12 @@ OutstandingRequest::Ending OutstandingRequest::end (ExchangeOutcome_t outcome)
 {
     m_outcome = outcome;
 
-    // A request given up while out may still be answered; a controller that has gone answers
-    // nothing more.
-    if (outcome == EXCHANGE_TIMED_OUT || outcome == EXCHANGE_GIVEN_UP)
-        m_owedTarget = m_target;
-    else if (outcome == EXCHANGE_CONTROLLER_GONE)
+    // A request given up while out may still be answered, unless it never went out; a controller
+    // that has gone answers nothing more.
+    if (outcome == EXCHANGE_CONTROLLER_GONE)
         m_owedTarget = -1;
+    else if (!m_writeFailed && (outcome == EXCHANGE_TIMED_OUT || outcome == EXCHANGE_GIVEN_UP))
+        m_owedTarget = m_target;
 
     Ending ending;
     ending.outcome = outcome;
@@ -98,7 +101,8 @@ void OutstandingRequest::takeAnswer (const uint8_t* answer)
             return;
         }
 
-        if (!isOut() || (m_filter != nullptr && !m_filter (answer)))
+        // A report that did not go out has no answer of its own.
+        if (!isOut() || m_writeFailed || (m_filter != nullptr && !m_filter (answer)))
             return;
 
         std::memcpy (m_answer, answer, sizeof (m_answer));
@@ -126,7 +130,6 @@ void OutstandingRequest::controllerGone()
 
 void OutstandingRequest::writeFailed (int errorNumber)
 {
-    const auto outcome = errorNumber == ENODEV ? EXCHANGE_CONTROLLER_GONE : EXCHANGE_NOT_SENT;
     Ending ending;
     {
         const std::lock_guard<std::mutex> lock (m_lock);
@@ -138,10 +141,31 @@ void OutstandingRequest::writeFailed (int errorNumber)
             return;
         }
 
-        ending = end (outcome);
+        m_writeFailed = true;
+
+        if (errorNumber == ENODEV)
+        {
+            ending = end (EXCHANGE_CONTROLLER_GONE);
+        }
+        else if (m_delivery == DELIVERY_CALLBACK)
+        {
+            ending = end (EXCHANGE_NOT_SENT);
+        }
+        else
+        {
+            // The link's removal decides; the worker that wrote waits for it, no longer.
+            m_deadlineMs = std::min (m_deadlineMs, juce::Time::getMillisecondCounterHiRes() + m_graceMs);
+            return;
+        }
     }
 
     tell (std::move (ending));
+}
+
+void OutstandingRequest::sentWithoutAnswer()
+{
+    const std::lock_guard<std::mutex> lock (m_lock);
+    m_delivery = DELIVERY_NONE;
 }
 
 void OutstandingRequest::giveUpWorkerRequests()
@@ -171,7 +195,7 @@ ExchangeOutcome_t OutstandingRequest::waitForEnd (uint8_t* answer)
             {
                 remainingMs = m_deadlineMs - juce::Time::getMillisecondCounterHiRes();
                 if (remainingMs <= 0.0)
-                    end (EXCHANGE_TIMED_OUT);  // the worker itself: nobody to wake
+                    end (m_writeFailed ? EXCHANGE_NOT_SENT : EXCHANGE_TIMED_OUT);  // nobody to wake
             }
 
             if (m_outcome != EXCHANGE_PENDING)

@@ -15,7 +15,7 @@ enum ExchangeOutcome_t : int32_t
     EXCHANGE_ANSWERED,         // an answer came
     EXCHANGE_TIMED_OUT,        // no answer in time
     EXCHANGE_CONTROLLER_GONE,  // the controller has gone: the report did not go out, or no answer can come
-    EXCHANGE_NOT_SENT,         // the report did not go out for another reason
+    EXCHANGE_NOT_SENT,         // the report did not go out, and the controller stayed
     EXCHANGE_GIVEN_UP          // the worker is stopping
 };
 
@@ -35,9 +35,10 @@ public:
     using AnswerFilter = bool (*) (const uint8_t* answer);
     using EndCallback = std::function<void (ExchangeOutcome_t)>;
 
-    /** Each request waits at most timeoutMs for its answer; the worker is woken through
+    /** Each request waits at most timeoutMs for its answer, and at most graceMs for the
+        controller's removal once its report could not be written; the worker is woken through
         responseEvent, which must outlive this object. */
-    OutstandingRequest (juce::WaitableEvent& responseEvent, int timeoutMs);
+    OutstandingRequest (juce::WaitableEvent& responseEvent, int timeoutMs, int graceMs);
     ~OutstandingRequest();
 
     /** The worker's request, just before its report is written. False, opening nothing, once the
@@ -56,9 +57,16 @@ public:
     /** The controller has gone: no answer can come. Message thread. */
     void controllerGone();
 
-    /** The report could not be written, for the reason in errorNumber: ENODEV means that the
-        controller has gone. On the thread that wrote. */
+    /** The report could not be written, for the reason in errorNumber. ENODEV means that the
+        controller has gone, and ends the request at once. Any other errno proves nothing by
+        itself: a controller being pulled out fails the write a moment before the link learns of
+        its removal. The worker's request then stays out, no answer can end it, and it ends as
+        gone on the removal (controllerGone) or as not sent once graceMs have passed; the abort's
+        ends as not sent at once. On the thread that wrote. */
     void writeFailed (int errorNumber);
+
+    /** The report went out and no answer is awaited: nothing is out any more. Worker thread. */
+    void sentWithoutAnswer();
 
     /** The worker is stopping: its request ends as given up, and so does every later one at
         once. Any thread. */
@@ -98,6 +106,7 @@ private:
 
     juce::WaitableEvent& m_responseEvent;
     const int m_timeoutMs;
+    const int m_graceMs;
 
     mutable std::mutex m_lock;
     Delivery_t m_delivery = DELIVERY_NONE;
@@ -106,6 +115,8 @@ private:
     AnswerFilter m_filter = nullptr;
     EndCallback m_onEnd;
     ExchangeOutcome_t m_outcome = EXCHANGE_PENDING;
+    /** The request's report could not be written: it waits only for the removal. */
+    bool m_writeFailed = false;
     uint8_t m_answer[reportSize] = {};
     /** The target of a request that went out and was given up unanswered: its answer may still
         come, and is not the next request's. -1 when none is owed. */

@@ -7,7 +7,7 @@ UpdateEngine::UpdateEngine (EngineSettings settings, std::function<void()> reque
     : juce::Thread ("UpdatingThread")
     , m_updateFolder (settings.updateFolder)
     , m_requestRedraw (std::move (requestRedraw))
-    , m_request (m_responseEvent, settings.responseTimeoutMs)
+    , m_request (m_responseEvent, settings.responseTimeoutMs, removalGraceMs)
 {
     // The link looks for the controller at once and then follows its arrival and removal; whether
     // one is there is read when the update is to start.

@@ -66,9 +66,10 @@ public:
     /** Sends m_sendData and waits for its end, at most responseTimeoutMs: EXCHANGE_ANSWERED with
         the answer in m_answer (answerPassesExchangeTest() tells whether it echoes the request);
         EXCHANGE_TIMED_OUT; EXCHANGE_CONTROLLER_GONE when the controller has gone, the report not
-        written or no answer to come; EXCHANGE_NOT_SENT, with a line on standard error, when the
-        report did not go out for another reason; EXCHANGE_GIVEN_UP, without sending, once the
-        worker has been told to stop. Worker thread. */
+        written or no answer to come; EXCHANGE_NOT_SENT when the report did not go out and the
+        controller was not removed within removalGraceMs; EXCHANGE_GIVEN_UP, without sending
+        more, once the worker has been told to stop. A report that did not go out gets a line on
+        standard error. Worker thread. */
     ExchangeOutcome_t SendDataAndWaitResponse();
 
     /** Whether m_answer echoes the target of m_sendData and is not ANS_ERROR with reason 5. */
@@ -157,6 +158,10 @@ public:
 private:
     static constexpr int oldSystemPauseMs = 6;
     static constexpr int removalPauseMs = 100;
+    /** How long a request whose report could not be written waits for the controller's removal:
+        a controller being pulled out fails the write some milliseconds before its node hangs up
+        or udev reports it, up to a quarter of a second behind a USB 2.0 hub. */
+    static constexpr int removalGraceMs = 1000;
     static constexpr int workerStopTimeoutMs = 5000;
 
     const juce::File m_updateFolder;

@@ -126,37 +126,46 @@ void UpdateEngine::endWithCompletion()
 {
     // The controller restarts on this report, so no answer is awaited; the update is complete
     // only once the report went out.
-    auto sendFailure = 0;
+    auto writeFailed = false;
     const auto completed =
         m_state.completeAfter (STATE_BLOCK,
                                [&]
                                {
                                    prepareRequest (TARGET_DEVICE, CMD_COMPLETE);
+                                   if (!m_request.openForWorker (m_sendData))
+                                       return false;
+
                                    if (m_pHidCtrl->sendData (m_sendData, sizeof (m_sendData)))
+                                   {
+                                       m_request.sentWithoutAnswer();
                                        return true;
-                                   sendFailure = errno;
+                                   }
+
+                                   m_request.writeFailed (errno);
+                                   writeFailed = true;
                                    return false;
                                });
 
-    if (!completed)
+    if (completed)
     {
-        if (sendFailure == 0)
-        {
-            // A removal came first, or the worker was told to stop: nothing went out.
-            endWithError();
-            return;
-        }
-
-        sayNotSent();
-        applyStep (STATE_BLOCK,
-                   sendFailure == ENODEV ? StepResult::gone() : StepResult::failWith (ERR_TIMEOUT));
+        m_progress = 1.0;
+        askForRedraw();
+        signalThreadShouldExit();
+        m_finished = FINISHED;
         return;
     }
 
-    m_progress = 1.0;
-    askForRedraw();
-    signalThreadShouldExit();
-    m_finished = FINISHED;
+    if (!writeFailed)
+    {
+        // A removal came first, or the worker was told to stop: nothing went out.
+        endWithError();
+        return;
+    }
+
+    // The removal that may follow the failed write writes the state: it is waited for without
+    // the state's lock.
+    sayNotSent();
+    applyStep (STATE_BLOCK, resultOfUnanswered (m_request.waitForEnd (m_answer)));
 }
 
 StepResult UpdateEngine::resultOfUnanswered (ExchangeOutcome_t outcome)

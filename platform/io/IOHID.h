@@ -81,7 +81,8 @@ void IOHIDManagerRegisterDeviceMatchingCallback (IOHIDManagerRef manager, IOHIDD
 void IOHIDManagerScheduleWithRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
 /** The manager's callbacks no longer run, and the run loop no longer keeps it. */
-void IOHIDManagerUnscheduleFromRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
+void IOHIDManagerUnscheduleFromRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop,
+                                        CFStringRef runLoopMode);
 
 //==============================================================================
 // A device
@@ -108,9 +109,10 @@ void IOHIDDeviceScheduleWithRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop
 void IOHIDDeviceUnscheduleFromRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
 /** Sends one output report and returns once it is sent or has failed: kIOReturnSuccess or an
-    error code, with errno telling why: ENODEV, and kIOReturnNotAttached, whenever the device has
-    gone (whatever errno its node gave, which the message says). Opens the device's node when it
-    is not open. The first failed write to a device gets one message on standard error. Any
-    thread. */
+    error code, with errno telling why: ENODEV, and kIOReturnNotAttached, when the device is known
+    to have gone (removed, its node gone or hung up, or the node's own ENODEV; the message says
+    what the node gave); otherwise the node's errno, which alone does not tell whether the device
+    is on its way out. Opens the device's node when it is not open. The first failed write to a
+    device gets one message on standard error. Any thread. */
 IOReturn IOHIDDeviceSetReport (IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                                const uint8_t* report, CFIndex reportLength);

@@ -35,9 +35,11 @@ public:
         (EINVAL). Blocks until the write is done. Any thread. */
     bool write (uint8_t reportNumber, const uint8_t* data, size_t length);
 
-    /** Whether a write that failed with this errno failed because the device has gone: the way a
-        hidraw node (ENODEV), a pty (EIO), a socket (EPIPE) or a USB device on its way out
-        (ESHUTDOWN) fails then, or any failure once the descriptor has hung up. Any thread. */
+    /** Whether a write that failed with this errno failed because the device has gone: ENODEV,
+        which hidraw gives only once its device has gone, or any failure once the descriptor has
+        hung up. Any other errno proves nothing by itself: a USB device being pulled out fails a
+        transfer (EPROTO, EILSEQ, ETIME, ESHUTDOWN) some time before its node hangs up, and a
+        stalled one that stays fails with EPIPE. Any thread. */
     bool failedBecauseDeviceHasGone (int errorNumber) const;
 
     /** Reads on the message thread's event loop from now on, one report per read, until close()

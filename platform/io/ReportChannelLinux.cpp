@@ -85,16 +85,7 @@ bool ReportChannel::write (uint8_t reportNumber, const uint8_t* data, size_t len
 
 bool ReportChannel::failedBecauseDeviceHasGone (int errorNumber) const
 {
-    switch (errorNumber)
-    {
-        case ENODEV:
-        case EIO:
-        case EPIPE:
-        case ESHUTDOWN:
-            return true;
-        default:
-            return m_hungUp.load();
-    }
+    return errorNumber == ENODEV || m_hungUp.load();
 }
 
 void ReportChannel::startReading (ReportCallback onReport, EndCallback onEnd)

@@ -198,12 +198,12 @@ TEST_F (HidCtrlTest, AFailedWriteIsReportedOnceWithItsReason)
     ASSERT_TRUE (controller->waitForOutputReports (1, 10000));
 
     qvxtest::StderrCapture stderrCapture;
-    controller->failOutputReports();
+    controller->failOutputReports (EPROTO);
     for (int i = 0; i < 3; ++i)
         EXPECT_FALSE (ctrl.sendData (request, 64));
 
     EXPECT_EQ (stderrCapture.text(),
-               "Cannot send to the HID device simulated:" + controller->id() + ": Broken pipe\n");
+               "Cannot send to the HID device simulated:" + controller->id() + ": Protocol error\n");
     EXPECT_EQ (ctrl.m_connected, 1);
 }
 

@@ -170,8 +170,9 @@ const FailureCase failureCases[] = {
       CMD_GET_STATUS },
     // The completion report cannot go out, though the controller stays: no completion. The 16th
     // status poll is the last block's.
-    { "CompletionReportRefused", fault ({ CMD_GET_STATUS, 0, 1, 15 }, { Kind::refuseWritesAfterAnswer }),
-      true, ERR_TIMEOUT, CMD_GET_STATUS },
+    { "CompletionReportRefused",
+      fault ({ CMD_GET_STATUS, 0, 1, 15 }, { Kind::refuseWritesAfterAnswer, 0, 0, EPIPE }), true, ERR_TIMEOUT,
+      CMD_GET_STATUS },
     // During the device checks the state is still the language screen's: the exchange times out.
     { "RemovedDuringChecks", fault (first (CMD_GET_VERSION), { Kind::removal }), false, ERR_TIMEOUT,
       CMD_GET_VERSION },

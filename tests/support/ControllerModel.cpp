@@ -83,13 +83,16 @@ ControllerModel::Reply ControllerModel::handle (const ReportBytes& request)
                 return reply;
             case Fault::Kind::hangUpAfterAnswer:
                 reply.then = Reply::Then::hangUp;
+                reply.writeError = fault->writeError;  // a write in between fails as the cable goes
                 break;
             case Fault::Kind::failWritesAfterAnswer:
                 reply.then = Reply::Then::failWrites;
                 reply.hangUpAfterMs = fault->delayMs;
+                reply.writeError = fault->writeError;
                 break;
             case Fault::Kind::refuseWritesAfterAnswer:
                 reply.then = Reply::Then::refuseWrites;
+                reply.writeError = fault->writeError;
                 break;
 
             case Fault::Kind::wrongEcho:

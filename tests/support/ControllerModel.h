@@ -3,6 +3,7 @@
 #include "update/Protocol.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -37,16 +38,20 @@ public:
             delay,                   // the right answer, `delayMs` late
             removal,                 // the controller leaves instead of answering
             hangUp,                  // its node hangs up instead of answering; the bus is not told
-            hangUpAfterAnswer,       // the right answer, then its node hangs up at once
-            failWritesAfterAnswer,   // the right answer, then the program's writes fail; the node
-                                     // hangs up `delayMs` later
-            refuseWritesAfterAnswer  // the right answer, then the program's writes fail for
-                                     // another reason; the controller stays
+            hangUpAfterAnswer,       // the right answer, then its node hangs up at once (a
+                                     // write in between fails with `writeError`)
+            failWritesAfterAnswer,   // the right answer, then the program's writes fail with
+                                     // `writeError`, as they do while a controller is being
+                                     // pulled out; the node hangs up `delayMs` later
+            refuseWritesAfterAnswer  // the right answer, then the program's writes fail with
+                                     // `writeError` (a stall, say); the controller stays
         };
 
         Kind kind;
         uint8_t value = 0;
         int delayMs = 0;
+        /** The errno of the failing writes: EPROTO by default, a USB transfer cut short. */
+        int writeError = EPROTO;
     };
 
     /** Which reports a fault applies to: every report of `command` (any command when unset)
@@ -68,8 +73,9 @@ public:
         {
             nothing,
             hangUp,       // it hangs up: the program's reads and writes end
-            failWrites,   // the program's writes fail; it hangs up `hangUpAfterMs` later
-            refuseWrites  // the program's writes fail, not as they do for a device that has gone
+            failWrites,   // the program's writes fail with `writeError`; it hangs up
+                          // `hangUpAfterMs` later
+            refuseWrites  // the program's writes fail with `writeError`; it stays
         };
 
         std::vector<ReportBytes> answers;  // sent in order, each after `delayMs`
@@ -77,6 +83,7 @@ public:
         bool remove = false;  // detach the controller instead
         Then then = Then::nothing;
         int hangUpAfterMs = 0;
+        int writeError = 0;
     };
 
     ControllerModel();

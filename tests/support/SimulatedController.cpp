@@ -143,10 +143,8 @@ void SimulatedController::answer (const OutputReport& output)
                         std::chrono::milliseconds (reply.delayMs)))
             return;
 
-        if (reply.then == ControllerModel::Reply::Then::refuseWrites)
-            d->refuseOutputReports();
-        else if (reply.then != ControllerModel::Reply::Then::nothing)
-            d->failOutputReports();
+        if (reply.writeError != 0)
+            d->failOutputReports (reply.writeError);
 
         for (const auto& a : reply.answers)
             d->sendInputReport (std::vector<uint8_t> (a.begin(), a.end()));

@@ -8,11 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstddef>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace qvxtest
@@ -194,8 +190,6 @@ SimulatedHidDevice::~SimulatedHidDevice()
 
     if (m_deviceFd >= 0)
         ::close (m_deviceFd);
-    if (m_refusedFd >= 0)
-        ::close (m_refusedFd);
 }
 
 int SimulatedHidDevice::openForProgram()
@@ -226,6 +220,7 @@ int SimulatedHidDevice::openForProgram()
 
     m_deviceFd = ends[1];
     m_programFd = ends[0];
+    m_failingSends = nullptr;
     m_open = true;
     ++m_openCount;
     m_reader = std::thread ([this, fd = ends[1]] { readOutputReports (fd); });
@@ -278,18 +273,6 @@ bool SimulatedHidDevice::sendInputReport (const std::vector<uint8_t>& report)
 {
     const std::lock_guard<std::mutex> guard (m_lock);
 
-    if (m_refusedFd >= 0)
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy (address.sun_path, m_refusedAddress.data(), m_refusedAddress.size());
-        const auto addressLength =
-            static_cast<socklen_t> (offsetof (sockaddr_un, sun_path) + m_refusedAddress.size());
-        return ::sendto (m_refusedFd, report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-                         reinterpret_cast<const sockaddr*> (&address),
-                         addressLength) == static_cast<ssize_t> (report.size());
-    }
-
     if (!m_open || m_removed || m_deviceFd < 0)
         return false;
 
@@ -321,43 +304,11 @@ void SimulatedHidDevice::hangUp()
         ::shutdown (m_deviceFd, SHUT_RDWR);
 }
 
-void SimulatedHidDevice::failOutputReports()
+void SimulatedHidDevice::failOutputReports (int errorNumber)
 {
-    // The program's end can no longer send; nothing changes for its reads.
     const std::lock_guard<std::mutex> guard (m_lock);
-    if (m_deviceFd >= 0)
-        ::shutdown (m_deviceFd, SHUT_RD);
-}
-
-void SimulatedHidDevice::refuseOutputReports()
-{
-    // A datagram socket with no peer takes the place of the program's descriptor: its sends fail
-    // with ENOTCONN, and it never hangs up; input reports reach it by its address.
-    const std::lock_guard<std::mutex> guard (m_lock);
-    if (!m_open || m_programFd < 0 || m_refusedFd >= 0)
-        return;
-
-    static std::atomic<int> serial{ 0 };
-    m_refusedAddress = std::string (1, '\0') + "qvx-refused-" + std::to_string (::getpid()) + "-" +
-                       std::to_string (++serial);
-
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy (address.sun_path, m_refusedAddress.data(), m_refusedAddress.size());
-    const auto addressLength =
-        static_cast<socklen_t> (offsetof (sockaddr_un, sun_path) + m_refusedAddress.size());
-
-    const int refusing = ::socket (AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (refusing < 0 || ::bind (refusing, reinterpret_cast<const sockaddr*> (&address), addressLength) != 0)
-    {
-        if (refusing >= 0)
-            ::close (refusing);
-        return;
-    }
-
-    m_refusedFd = ::socket (AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ::dup3 (refusing, m_programFd, O_CLOEXEC);
-    ::close (refusing);
+    if (m_open && m_programFd >= 0)
+        m_failingSends = std::make_unique<FailingSends> (m_programFd, errorNumber);
 }
 
 std::vector<OutputReport> SimulatedHidDevice::outputReports() const

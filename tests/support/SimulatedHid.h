@@ -6,6 +6,7 @@
 // the same report channel as a hidraw node, on the message thread, exactly as with the Linux backend.
 
 #include "platform/io/HidBackend.h"
+#include "support/FailingSends.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -50,14 +51,11 @@ public:
         the removal from the channel alone. */
     void hangUp();
 
-    /** From now on the program's writes to the open channel fail (EPIPE), while the device stays
-        attached and the program's end still reads. */
-    void failOutputReports();
-
-    /** From now on the program's writes fail for a reason that does not mean the device has gone
-        (ENOTCONN: its descriptor becomes a socket with no peer), while input reports still reach
-        it; the device stays attached. Only while the program has the device open. */
-    void refuseOutputReports();
+    /** From now on the program's writes to the open channel fail with this errno and reach
+        nothing, while the device stays attached and input reports still reach the program: as
+        while a USB device is being pulled out (EPROTO) or its endpoint is stalled (EPIPE). Until
+        the program opens the device again. */
+    void failOutputReports (int errorNumber);
 
     /** Every output report received so far, in order. */
     std::vector<OutputReport> outputReports() const;
@@ -96,9 +94,7 @@ private:
     int m_deviceFd = -1;
     /** The program's end of the open channel: the same process, so its number is known. */
     int m_programFd = -1;
-    /** Once the program's writes are refused: where input reports go from, and to. */
-    int m_refusedFd = -1;
-    std::string m_refusedAddress;
+    std::unique_ptr<FailingSends> m_failingSends;
     std::thread m_reader;
     bool m_open = false;
     bool m_removed = false;
