@@ -7,6 +7,8 @@
 // For both, the program's turnaround: from an answer being readable to the next request having
 // arrived, within the blocks' data (the other exchanges begin after one of the worker's pauses).
 // It also counts the memory allocations made on the worker and message threads per exchange.
+// A run that does not reach the version screen, or whose update stops moving, is said on standard
+// error with the state it was in, and the benchmark ends with status 1.
 #include "support/MessageLoop.h"
 #include "support/SimulatedController.h"
 #include "support/SimulatedHid.h"
@@ -62,6 +64,76 @@ public:
     std::atomic<double> m_workerCpuAtEnd{ 0.0 };
 };
 
+/** The device checks are two exchanges of up to 10 s each, after which the engine gives up by
+    itself; this leaves a loaded machine room on top. */
+constexpr int versionScreenBoundSeconds = 60;
+/** Every exchange of the update ends within 10 s, answered or not, and moves the state or the
+    progress: this long with neither moving is a hang. */
+constexpr int stallBoundSeconds = 60;
+/** The whole update, about 35 s with 1 ms answers: room for a machine many times slower. */
+constexpr int updateBoundMinutes = 30;
+
+/** Wakes the blocked message loop once a second and tells when the update has stalled or run out
+    of time. A timer adds no event per exchange, so the figures stay those of the program's own
+    loop. */
+class UpdateWatch : private juce::Timer
+{
+public:
+    enum Bound
+    {
+        NONE,
+        STALLED,
+        TOO_LONG
+    };
+
+    /** Make it before anything is counted: its first timer makes JUCE's timer thread. */
+    explicit UpdateWatch (const UpdateEngine& engine)
+        : m_engine (engine)
+    {
+        begin();
+        startTimer (1000);
+    }
+
+    ~UpdateWatch() override { stopTimer(); }
+
+    /** The update starts now. */
+    void begin()
+    {
+        m_start = m_lastMove = juce::Time::getMillisecondCounterHiRes();
+        m_lastState = m_engine.m_state.load();
+        m_lastProgress = m_engine.m_progress.load();
+    }
+
+    /** Message thread. */
+    Bound boundHit() const { return m_boundHit; }
+
+private:
+    void timerCallback() override
+    {
+        const auto now = juce::Time::getMillisecondCounterHiRes();
+        const auto state = m_engine.m_state.load();
+        const auto progress = m_engine.m_progress.load();
+
+        if (state != m_lastState || progress != m_lastProgress)
+        {
+            m_lastState = state;
+            m_lastProgress = progress;
+            m_lastMove = now;
+        }
+
+        if (now - m_lastMove >= stallBoundSeconds * 1000.0)
+            m_boundHit = STALLED;
+        else if (now - m_start >= updateBoundMinutes * 60000.0)
+            m_boundHit = TOO_LONG;
+    }
+
+    const UpdateEngine& m_engine;
+    double m_start = 0, m_lastMove = 0;
+    int32_t m_lastState = STATE_INIT;
+    double m_lastProgress = 0;
+    Bound m_boundHit = NONE;
+};
+
 struct Result
 {
     double seconds = 0;
@@ -73,6 +145,8 @@ struct Result
         microseconds. */
     double turnaroundP50 = 0, turnaroundP99 = 0, turnaroundMax = 0;
     bool complete = false;
+    /** False when the update never began or never ended: nothing else here is to be read. */
+    bool ended = false;
 };
 
 bool isBlockData (uint8_t command)
@@ -101,7 +175,7 @@ void measureTurnarounds (const std::vector<qvxtest::SimulatedController::Exchang
     r.turnaroundMax = turnarounds.back();
 }
 
-Result runUpdate (int answerDelayUs)
+Result runUpdate (const char* name, int answerDelayUs)
 {
     qvxtest::TemporaryFolder folder;
     qvxtest::UpdateFileBuilder()
@@ -117,7 +191,23 @@ Result runUpdate (int answerDelayUs)
     CountingEngine component ({ folder.get(), qvxtest::SimulatedHid::backend() });
     component.CheckUpdFile();
     component.startWorker();
-    qvxtest::pumpUntil ([&] { return component.m_state.load() == STATE_READY; }, 10000);
+    // A worker that ended in the device checks failed them.
+    const auto checksEnded = qvxtest::pumpUntil (
+        [&] { return component.m_state.load() == STATE_READY || component.m_workerEnded.load(); },
+        versionScreenBoundSeconds * 1000);
+
+    if (const auto state = component.m_state.load(); state != STATE_READY)
+    {
+        if (checksEnded)
+            std::fprintf (stderr, "%s: the device checks ended in state 0x%04X, not on the version screen\n",
+                          name, static_cast<unsigned> (state));
+        else
+            std::fprintf (stderr, "%s: the version screen was not reached within %d s: state 0x%04X\n", name,
+                          versionScreenBoundSeconds, static_cast<unsigned> (state));
+        return {};
+    }
+
+    UpdateWatch watch (component);
 
     const auto before = controller.model.received().size();
     const auto messageCpuBefore = threadCpuSeconds (pthread_self());
@@ -127,14 +217,34 @@ Result runUpdate (int answerDelayUs)
     allocationCounter = &messageAllocations;
 
     const auto start = juce::Time::getMillisecondCounterHiRes();
+    watch.begin();
     component.m_state.start();
-    qvxtest::runMessageLoopUntil ([&] { return component.m_workerEnded.load(); });
+    qvxtest::runMessageLoopUntil (
+        [&] { return component.m_workerEnded.load() || watch.boundHit() != UpdateWatch::NONE; });
     const auto end = juce::Time::getMillisecondCounterHiRes();
+
+    if (!component.m_workerEnded.load())
+    {
+        allocationCounter = nullptr;
+        const auto state = static_cast<unsigned> (component.m_state.load());
+
+        if (watch.boundHit() == UpdateWatch::STALLED)
+            std::fprintf (
+                stderr,
+                "%s: the update stalled: neither its state nor its progress moved for %d s: state 0x%04X\n",
+                name, stallBoundSeconds, state);
+        else
+            std::fprintf (stderr, "%s: the update did not end within %d min: state 0x%04X\n", name,
+                          updateBoundMinutes, state);
+        return {};
+    }
+
     component.stopWorker();
 
     allocationCounter = nullptr;
 
     Result r;
+    r.ended = true;
     r.seconds = (end - start) / 1000.0;
     // The completion report is no exchange, and may reach the controller after the worker's end.
     const auto received = controller.model.received();
@@ -182,7 +292,11 @@ int main()
 {
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
 
-    const auto instant = runUpdate (0);
+    const auto instant = runUpdate ("(a)", 0);
+
+    if (!instant.ended)
+        return 1;
+
     std::printf ("(a) instant answers: %s, %zu exchanges in %.2f s (%zu polls at 100 ms)\n",
                  instant.complete ? "complete" : "FAILED", instant.exchanges, instant.seconds, instant.polls);
     const auto transferSeconds = instant.seconds - static_cast<double> (instant.polls) * 0.1;
@@ -196,7 +310,11 @@ int main()
                  static_cast<double> (instant.messageAllocs) / static_cast<double> (instant.exchanges));
     printTurnaround (instant);
 
-    const auto delayed = runUpdate (1000);
+    const auto delayed = runUpdate ("(b)", 1000);
+
+    if (!delayed.ended)
+        return 1;
+
     const auto floor =
         static_cast<double> (delayed.exchanges) * 0.001 + static_cast<double> (delayed.polls) * 0.1;
     std::printf (
