@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <sys/socket.h>
@@ -114,6 +116,30 @@ TEST (ReportChannel, ReadsEachReportWholeOnTheMessageThreadUntilTheDeviceHangsUp
     // Unplugged: the event loop must stop watching, or it would call back for ever.
     ::shutdown (pair.ends[1], SHUT_WR);
     EXPECT_TRUE (qvxtest::pumpUntil ([&] { return !isWatched (fd); }));
+    channel->close();
+}
+
+TEST (ReportChannel, OnlyENODEVOrTheHangUpSaysTheDeviceHasGone)
+{
+    SocketPair pair;
+    auto channel = std::make_shared<platform::ReportChannel> (pair.take());
+    bool ended = false;
+    channel->startReading ([] (const uint8_t*, size_t) {}, [&] { ended = true; });
+
+    // A USB transfer cut short as the cable goes, a stall, a pty's error, a short write: none
+    // proves by itself that a device whose node is still there has gone.
+    const int unproven[] = { EPROTO, EILSEQ, ETIME, ESHUTDOWN, EPIPE, EIO, EMSGSIZE };
+
+    for (const auto errorNumber : unproven)
+        EXPECT_FALSE (channel->failedBecauseDeviceHasGone (errorNumber)) << std::strerror (errorNumber);
+    EXPECT_TRUE (channel->failedBecauseDeviceHasGone (ENODEV));
+
+    // Once the node has hung up, any failure is the device's going.
+    ::shutdown (pair.ends[1], SHUT_RDWR);
+    ASSERT_TRUE (qvxtest::pumpUntil ([&] { return ended; })) << "the hang-up was never seen";
+
+    for (const auto errorNumber : unproven)
+        EXPECT_TRUE (channel->failedBecauseDeviceHasGone (errorNumber)) << std::strerror (errorNumber);
     channel->close();
 }
 
