@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -315,9 +316,13 @@ void FakeController::handleReport (const std::vector<uint8_t>& written)
     }
 
     // A node that hangs up right after its answer holds the program's writes back from before the
-    // answer on, so that no request gets through in between: the hang-up then fails them.
+    // answer on, so that no request gets through in between: the hang-up then fails them. Failing
+    // writes are armed before the answer for the same reason.
     const auto hangsUp = reply.then == ControllerModel::Reply::Then::hangUp;
     const int heldNode = hangsUp && !reply.answers.empty() ? holdProgramsWrites() : -1;
+    if (reply.then == ControllerModel::Reply::Then::failWrites ||
+        reply.then == ControllerModel::Reply::Then::refuseWrites)
+        failProgramsWrites (reply.writeError);
 
     for (const auto& answer : reply.answers)
     {
@@ -335,8 +340,12 @@ void FakeController::handleReport (const std::vector<uint8_t>& written)
             hangUpNode (heldNode);
             break;
         case ControllerModel::Reply::Then::failWrites:
+            std::this_thread::sleep_for (std::chrono::milliseconds (reply.hangUpAfterMs));
+            hangUpNode (-1);
+            // Hung up, the node fails the writes by itself, as after any other hang-up.
+            failProgramsWrites (0);
+            break;
         case ControllerModel::Reply::Then::refuseWrites:
-            ADD_FAILURE() << "a pty cannot fail the program's writes without hanging up";
             break;
     }
 }
@@ -369,6 +378,55 @@ void FakeController::hangUpNode (int heldNode)
     const std::lock_guard<std::mutex> guard (m_lock);
     m_hungUp = true;
     m_changed.notify_all();
+}
+
+bool FakeController::failProgramsWrites (int errorNumber)
+{
+    const char* control = std::getenv ("QVX_FAILING_WRITES");
+    if (control == nullptr || *control == '\0')
+    {
+        if (errorNumber == 0)
+            return true;
+        ADD_FAILURE() << "the model fails the program's writes, but QVX_FAILING_WRITES is not set: the "
+                         "program must run with the failing-writes preload library "
+                         "(ProgramWithFakeController::letControllerFailWrites)";
+        return false;
+    }
+
+    const std::string path (control);
+    if (errorNumber == 0)
+        return ::unlink (path.c_str()) == 0 || errno == ENOENT;
+
+    int master = -1;
+    {
+        const std::lock_guard<std::mutex> guard (m_lock);
+        if (!m_nodes.empty())
+            master = m_nodes.back().master;
+    }
+
+    // The library knows the node by the pty's end that the program has open.
+    char programsEnd[128];
+    if (master < 0 || ::ptsname_r (master, programsEnd, sizeof (programsEnd)) != 0)
+    {
+        ADD_FAILURE() << "the node of " << device().node() << " is not a pty";
+        return false;
+    }
+
+    // Renamed into place whole: a write of the program never reads half of it.
+    const auto text = std::to_string (errorNumber) + " " + programsEnd + "\n";
+    const auto temporary = path + ".new";
+    const int fd = ::open (temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const bool written =
+        fd >= 0 && writeAll (fd, reinterpret_cast<const uint8_t*> (text.data()), text.size());
+    if (fd >= 0)
+        ::close (fd);
+
+    if (!written || ::rename (temporary.c_str(), path.c_str()) != 0)
+    {
+        ADD_FAILURE() << "cannot write " << path << ": " << std::strerror (errno);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace qvxtest

@@ -22,8 +22,11 @@ namespace qvxtest
     `model` answer each and writes the answers back, 64 bytes each. A removal that the model asks
     for (Fault::Kind::removal) unplugs it from that thread, in place of the answer; a hang-up
     (Fault::Kind::hangUp, hangUpAfterAnswer) hangs the program's end of the node up, as a hidraw
-    node whose controller was pulled out, while the bed still shows the device. The faults that
-    fail writes without a hang-up are the simulated controller's only: a pty has no such state.
+    node whose controller was pulled out, while the bed still shows the device. A pty cannot fail
+    a write with a chosen errno: the faults that fail the program's writes (failWritesAfterAnswer,
+    refuseWritesAfterAnswer) need the program to run with the tests' preload library
+    (FailingWritesPreload.cpp) and QVX_FAILING_WRITES naming its control file, in this process
+    and the program alike; the controller arms it before the answer goes out.
 
     The bed cannot use a node name twice, so each plug() after the first shows the controller as
     the kernel shows a new device: the next hidraw number and HID instance, on the same port.
@@ -56,8 +59,8 @@ public:
     /** False once an unplug has ended: its uevents sent, the device gone from sysfs. */
     bool isPlugged() const;
 
-    /** Whether its node has hung up, as the model asked (Fault::Kind::hangUp and
-        hangUpAfterAnswer; a pty cannot fail writes without hanging up). */
+    /** Whether its node has hung up, as the model asked (Fault::Kind::hangUp, hangUpAfterAnswer
+        and failWritesAfterAnswer). */
     bool hasHungUp() const;
 
     /** The device as plugged last (or as it will be plugged first). */
@@ -112,6 +115,10 @@ private:
     int holdProgramsWrites();
     /** Hangs the node up, through the descriptor of holdProgramsWrites() when there is one. */
     void hangUpNode (int heldNode);
+    /** From now on the program's writes to the node fail with errorNumber without reaching it,
+        through the preload library's control file; 0 lets them through again. False, with a test
+        failure, when the test has not named the control file. */
+    bool failProgramsWrites (int errorNumber);
 
     UmockdevTestbed& m_testbed;
 

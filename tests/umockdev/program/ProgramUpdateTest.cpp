@@ -125,6 +125,8 @@ struct UnplugMoment
     int nth;
     Kind fault;
     int busyPolls = 0;
+    /** Of a write that fails: how much later the node hangs up. */
+    int hangUpAfterMs = 0;
 };
 
 void PrintTo (const UnplugMoment& m, std::ostream* os)
@@ -139,12 +141,15 @@ struct ProgramUnplugged : ProgramWithFakeController, testing::WithParamInterface
 }  // namespace
 
 // The node hangs up as a hidraw node does when its controller is pulled out: whichever the
-// program meets first, its failed write or the hang-up, the removal's error is on the screen.
+// program meets first, its failed write or the hang-up, the removal's error is on the screen. A
+// write may also fail a while before the hang-up, as the USB stack fails it during the pull.
 TEST_P (ProgramUnplugged, ShowsTheRemovalsErrorWithNothingSentAfter)
 {
     const auto& moment = GetParam();
     controller.model.setBusyPolls (moment.busyPolls);
-    controller.model.addFault ({ moment.command, 0, 1, moment.nth }, { moment.fault });
+    controller.model.addFault ({ moment.command, 0, 1, moment.nth },
+                               { moment.fault, 0, moment.hangUpAfterMs });
+    letControllerFailWrites();
     qvxtest::UpdateFileBuilder file;
     file.firmwareVersion ({ 0x20, 0x19, 0x05, 0x31 }).systemVersion ("1.02").distinctImagePatterns();
 
@@ -176,5 +181,9 @@ INSTANTIATE_TEST_SUITE_P (
         // The next poll waits 100 ms: the hang-up is seen before its write.
         UnplugMoment{ "TheHangUpSeenBeforeTheWrite", cmdGetStatus, 0, Kind::hangUpAfterAnswer, 1 },
         // The last of the 16 blocks is written: the completion report is next.
-        UnplugMoment{ "RightBeforeTheCompletionReport", cmdGetStatus, 15, Kind::hangUpAfterAnswer }),
+        UnplugMoment{ "RightBeforeTheCompletionReport", cmdGetStatus, 15, Kind::hangUpAfterAnswer },
+        // The next write fails with EPROTO; the node hangs up 50 ms later.
+        UnplugMoment{ "AWriteFailsBeforeTheHangUp", cmdData, 96, Kind::failWritesAfterAnswer, 0, 50 },
+        UnplugMoment{ "TheCompletionReportFailsBeforeTheHangUp", cmdGetStatus, 15,
+                      Kind::failWritesAfterAnswer, 0, 50 }),
     [] (const testing::TestParamInfo<UnplugMoment>& info) { return std::string (info.param.name); });

@@ -3,12 +3,41 @@
 #include "support/ProgramProtocol.h"
 #include "window/ProgramScreen.h"
 
+#include <cstdlib>
 #include <iostream>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace qvxtest
 {
+
+namespace
+{
+
+constexpr const char* failingWritesControl = "QVX_FAILING_WRITES";
+
+/** The preload list with the failing-writes library put right before umockdev's: the sanitizer
+    runtimes stay first, and the library sees the program's writes before umockdev does. */
+std::string withFailingWrites (const std::string& preload)
+{
+    juce::StringArray libraries;
+    libraries.addTokens (juce::String (preload), ":", "");
+    libraries.removeEmptyStrings();
+
+    auto at = libraries.size();
+    for (int i = 0; i < libraries.size(); ++i)
+        if (juce::File (libraries[i]).getFileName().startsWith ("libumockdev-preload.so"))
+        {
+            at = i;
+            break;
+        }
+
+    libraries.insert (at, QVX_FAILING_WRITES_LIBRARY);
+    return libraries.joinIntoString (":").toStdString();
+}
+
+}  // namespace
 
 void ProgramWithFakeController::SetUp()
 {
@@ -22,6 +51,18 @@ void ProgramWithFakeController::TearDown()
 {
     if (program != nullptr && HasFailure())
         std::cerr << "The program's standard error:\n" << program->standardError() << "\n";
+
+    // The folder goes with the test: a later test must set the control file up anew.
+    if (m_writesCanFail)
+        ::setenv (failingWritesControl, "", 1);
+}
+
+void ProgramWithFakeController::letControllerFailWrites()
+{
+    // The controller in this process reads it, and the library in the program, which inherits it.
+    const auto control = folder.getChildFile ("failing-writes").getFullPathName();
+    ::setenv (failingWritesControl, control.toRawUTF8(), 1);
+    m_writesCanFail = true;
 }
 
 juce::File ProgramWithFakeController::installWith (const UpdateFileBuilder& file)
@@ -42,7 +83,17 @@ juce::File ProgramWithFakeController::installWith (const UpdateFileBuilder& file
 
 void ProgramWithFakeController::start (const juce::File& programFile)
 {
+    // Only the program gets the library. LD_PRELOAD is set already (this process runs under
+    // umockdev's preload), so it changes its value, not the shape of the environment.
+    const char* current = std::getenv ("LD_PRELOAD");
+    const std::string preload = current != nullptr ? current : "";
+    if (m_writesCanFail)
+        ::setenv ("LD_PRELOAD", withFailingWrites (preload).c_str(), 1);
+
     program = std::make_unique<ChildProgram> (programFile.getFullPathName(), juce::StringArray());
+
+    if (m_writesCanFail)
+        ::setenv ("LD_PRELOAD", preload.c_str(), 1);
     ASSERT_TRUE (program->isStarted());
 
     const auto windows = waitForWindows (session, *program);
@@ -124,18 +175,23 @@ juce::String ProgramWithFakeController::commandsReceived() const
     return text.trimEnd();
 }
 
+juce::String ProgramWithFakeController::artefactName()
+{
+    // A parameterised test's name holds a slash, which would make the artefact's file a folder's.
+    return juce::String (testing::UnitTest::GetInstance()->current_test_info()->name())
+        .replaceCharacter ('/', '-');
+}
+
 bool ProgramWithFakeController::showsScreen (int32_t state, int timeoutMs)
 {
-    const auto name = juce::String (testing::UnitTest::GetInstance()->current_test_info()->name()) + "-0x" +
-                      juce::String::toHexString (state);
+    const auto name = artefactName() + "-0x" + juce::String::toHexString (state);
     return ProgramScreen (state).waitUntilShown (session, window, timeoutMs, name);
 }
 
 bool ProgramWithFakeController::showsVersionScreen (const juce::String& controllerVersion,
                                                     const juce::String& fileVersion, int timeoutMs)
 {
-    const auto name =
-        juce::String (testing::UnitTest::GetInstance()->current_test_info()->name()) + "-versions";
+    const auto name = artefactName() + "-versions";
     return ProgramScreen (controllerVersion, fileVersion).waitUntilShown (session, window, timeoutMs, name);
 }
 

@@ -63,6 +63,12 @@ protected:
         program takes the file from its own folder). Returns the program's file there. */
     juce::File installWith (const UpdateFileBuilder& file);
 
+    /** Lets the controller fail the program's writes (Fault::Kind::failWritesAfterAnswer,
+        refuseWritesAfterAnswer): the program started from now on runs with the tests' preload
+        library that fails them, armed by the controller through a file in the test's folder.
+        Call it before start(). */
+    void letControllerFailWrites();
+
     /** Starts the program and waits for its window (into `window`). */
     void start (const juce::File& programFile);
 
@@ -109,6 +115,9 @@ protected:
         no sanitizer report. */
     void expectCleanExit();
 
+    /** The test's name, for the files of its artefacts. */
+    static juce::String artefactName();
+
     /** The first bytes of a report, in hexadecimal, for messages. */
     static juce::String describe (const std::vector<uint8_t>& report);
 
@@ -124,6 +133,9 @@ protected:
     TemporaryFolder folder;
     std::unique_ptr<ChildProgram> program;
     XSession::WindowId window = 0;
+
+private:
+    bool m_writesCanFail = false;
 };
 
 }  // namespace qvxtest
